@@ -1,0 +1,149 @@
+#include "results/FileUtil.h"
+
+#include "results/StringGridUtil.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+QString fileErrorText(const char* what, const QString& path, const QString& reason)
+{
+    return QStringLiteral("Cannot %1 file \"%2\". %3").arg(QString::fromLatin1(what), path, reason);
+}
+
+[[noreturn]] void throwFileError(const char* what, const QString& path, const QString& reason)
+{
+    throw FileError(fileErrorText(what, path, reason).toStdString());
+}
+
+QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bool* hadError = nullptr)
+{
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    QString out = decoder.decode(bytes);
+    if (hadError)
+        *hadError = decoder.hasError();
+    return out;
+}
+
+} // namespace
+
+QString decodeWindows1252(const char* data, qsizetype size)
+{
+    // 0x80..0x9F; the undefined positions keep their C1 control code point.
+    static const char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString out(size, Qt::Uninitialized);
+    char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        dst[i] = (b >= 0x80 && b < 0xA0) ? high[b - 0x80] : char16_t(b);
+    }
+    return out;
+}
+
+DecodedText decodeText(const QByteArray& bytes)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    if (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
+        return {decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3)), TextEncoding::Utf8Bom};
+    if (n >= 2 && u[0] == 0xFF && u[1] == 0xFE)
+        return {decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2)), TextEncoding::Utf16LeBom};
+    if (n >= 2 && u[0] == 0xFE && u[1] == 0xFF)
+        return {decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2)), TextEncoding::Utf16BeBom};
+
+    bool invalid = false;
+    QString text = decodeWith(QStringConverter::Utf8, bytes, &invalid);
+    if (!invalid)
+        return {std::move(text), TextEncoding::AnsiUtf8};
+    return {decodeWindows1252(bytes.constData(), n), TextEncoding::AnsiWindows1252};
+}
+
+QStringList splitLines(QStringView text)
+{
+    QStringList lines;
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c != u'\n' && c != u'\r')
+            continue;
+        lines.append(text.sliced(start, i - start).toString());
+        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.sliced(start).toString());
+    return lines;
+}
+
+QStringList splitFields(const QString& text, const QString& separator)
+{
+    if (separator.isEmpty())
+        return {text};
+    QStringList fields = text.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
+    if (fields.size() > 1 && text.endsWith(separator))
+        fields.removeLast();
+    return fields;
+}
+
+QByteArray readFileBytes(const QString& path)
+{
+    if (QFileInfo(path).isDir())
+        throwFileError("open", path, QStringLiteral("Is a directory"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throwFileError("open", path, file.errorString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throwFileError("read", path, file.errorString());
+    return bytes;
+}
+
+DecodedText readTextFile(const QString& path)
+{
+    return decodeText(readFileBytes(path));
+}
+
+QStringList LoadFileToStringList(const QString& path)
+{
+    return splitLines(readTextFile(path).text);
+}
+
+QByteArray exportColumnValues(const ResultsModel& grid, int column, const QString& separator)
+{
+    QByteArray out;
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        const QString& value = grid.cell(r, column);
+        if (value.isEmpty())
+            continue;
+        for (const QString& piece : splitFields(value, separator)) {
+            out += piece.toUtf8();
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+void ExportColumnValuesToTextFile(const ResultsModel& grid, const QString& path, int column,
+                                  const QString& separator)
+{
+    const QByteArray bytes = exportColumnValues(grid, column, separator);
+    // Written to a temporary beside the target and renamed over it, so a failure leaves no partial export.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throwFileError("create", path, file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throwFileError("write", path, reason);
+    }
+    if (!file.commit())
+        throwFileError("write", path, file.errorString());
+}

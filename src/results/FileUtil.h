@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+class ResultsModel;
+
+// How a text file was (or is to be) encoded. Ansi has no mark: on this platform it is UTF-8 when
+// the bytes are valid UTF-8 and Windows-1252 otherwise (AnsiWindows1252).
+enum class TextEncoding { Utf8Bom, Utf16LeBom, Utf16BeBom, AnsiUtf8, AnsiWindows1252 };
+
+// A file-level failure; what() names the file and the system's reason (UTF-8).
+class FileError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct DecodedText {
+    QString text;
+    TextEncoding encoding = TextEncoding::AnsiUtf8;
+};
+
+// Decodes file bytes by their byte-order mark, or by the no-mark rule above. Never loses a byte
+// in the no-mark case: every Windows-1252 byte, the five undefined ones included, has a character.
+DecodedText decodeText(const QByteArray& bytes);
+
+// Windows-1252 as the WHATWG encoding standard defines it (0x81, 0x8D, 0x8F, 0x90, 0x9D map to C1).
+QString decodeWindows1252(const char* data, qsizetype size);
+
+// Lines end at CR LF, LF or CR; LF CR ends two lines; a line end at the very end adds no line.
+QStringList splitLines(QStringView text);
+
+// Splits at every separator from left to right, each consumed whole; one at the very end adds no
+// empty piece. A text without the separator is one piece.
+QStringList splitFields(const QString& text, const QString& separator);
+
+// Reads the whole file; throws FileError naming the file when it cannot be opened or read.
+QByteArray readFileBytes(const QString& path);
+DecodedText readTextFile(const QString& path);
+QStringList LoadFileToStringList(const QString& path);
+
+// Writes every piece of the given column's cells, split at separator, one per line with CR LF,
+// in UTF-8 without a byte-order mark. The file is replaced whole or not at all: on failure the
+// previous file (if any) stays and FileError names the file and the reason.
+void ExportColumnValuesToTextFile(const ResultsModel& grid, const QString& path, int column,
+                                  const QString& separator);
+
+// The export as bytes, for callers that write elsewhere (standard output).
+QByteArray exportColumnValues(const ResultsModel& grid, int column, const QString& separator);

@@ -1,0 +1,187 @@
+#include "results/StringGridUtil.h"
+
+#include "results/FileUtil.h"
+
+#include <stdexcept>
+
+namespace {
+const QString& emptyText()
+{
+    static const QString empty;
+    return empty;
+}
+} // namespace
+
+ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ResultsModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ResultsModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : GridColumnCount;
+}
+
+QVariant ResultsModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_rows.size()))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return m_rows[size_t(index.row())].cells[size_t(index.column())];
+    case Qt::TextAlignmentRole:
+        if (index.column() == ColumnMatchesNumber)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    case Qt::ToolTipRole:
+        if (index.column() == ColumnMatchesNumber && !m_rows[size_t(index.row())].outcome.isEmpty())
+            return m_rows[size_t(index.row())].outcome;
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    setCell(index.row(), index.column(), value.toString());
+    return true;
+}
+
+QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (section) {
+    case ColumnUrl:
+        return QStringLiteral("Urls");
+    case ColumnRegexPattern:
+        return QStringLiteral("Regex Pattern");
+    case ColumnRegexReplace:
+        return QStringLiteral("Regex Replace");
+    case ColumnMatchesNumber:
+        return QStringLiteral("Matches #");
+    default:
+        return QString();
+    }
+}
+
+Qt::ItemFlags ResultsModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    if (index.column() <= ColumnRegexReplace)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+const QString& ResultsModel::cell(int row, int column) const
+{
+    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= GridColumnCount)
+        return emptyText();
+    return m_rows[size_t(row)].cells[size_t(column)];
+}
+
+void ResultsModel::setCell(int row, int column, const QString& text)
+{
+    if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= GridColumnCount)
+        throw std::out_of_range("grid cell out of range");
+    m_rows[size_t(row)].cells[size_t(column)] = text;
+    const QModelIndex i = index(row, column);
+    Q_EMIT dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+}
+
+const QString& ResultsModel::outcome(int row) const
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return emptyText();
+    return m_rows[size_t(row)].outcome;
+}
+
+void ResultsModel::setOutcome(int row, const QString& text)
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        throw std::out_of_range("grid row out of range");
+    m_rows[size_t(row)].outcome = text;
+    const QModelIndex i = index(row, ColumnMatchesNumber);
+    Q_EMIT dataChanged(i, i, {Qt::ToolTipRole});
+}
+
+void ResultsModel::setRowCount(int count)
+{
+    count = std::max(count, 0);
+    const int old = int(m_rows.size());
+    if (count > old) {
+        beginInsertRows({}, old, count - 1);
+        m_rows.resize(size_t(count));
+        endInsertRows();
+    } else if (count < old) {
+        beginRemoveRows({}, count, old - 1);
+        m_rows.resize(size_t(count));
+        m_rows.shrink_to_fit();
+        endRemoveRows();
+    }
+}
+
+void ResultsModel::setRows(std::vector<Row> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void ResultsModel::clearColumn(int column)
+{
+    if (column < 0 || column >= GridColumnCount || m_rows.empty())
+        return;
+    for (Row& r : m_rows) {
+        r.cells[size_t(column)].clear();
+        if (column == ColumnMatchesNumber)
+            r.outcome.clear();
+    }
+    Q_EMIT dataChanged(index(0, column), index(int(m_rows.size()) - 1, column));
+}
+
+void ClearGridColumn(ResultsModel& grid, int column)
+{
+    if (column != 0) {
+        grid.clearColumn(column);
+        return;
+    }
+    // Cells first, then the rows, so nothing of this load can reappear in rows of a later one.
+    for (int c = 0; c < GridColumnCount; ++c)
+        grid.clearColumn(c);
+    grid.setRowCount(0);
+}
+
+void FillGridFromList(ResultsModel& grid, const QStringList& lines, int firstColumn, const QString& separator,
+                      int fieldCount)
+{
+    // Start from the grid's current rows (cells no field reaches are not written), then swap in at once.
+    std::vector<ResultsModel::Row> rows(size_t(lines.size()));
+    for (qsizetype r = 0; r < lines.size() && r < grid.rowCount(); ++r)
+        for (int c = 0; c < GridColumnCount; ++c)
+            rows[size_t(r)].cells[size_t(c)] = grid.cell(int(r), c);
+
+    for (qsizetype r = 0; r < lines.size(); ++r) {
+        auto& cells = rows[size_t(r)].cells;
+        const QString& line = lines[r];
+        if (!separator.isEmpty() && line.contains(separator)) {
+            const QStringList fields = splitFields(line, separator);
+            for (qsizetype i = 0; i < fields.size() && i < fieldCount; ++i) {
+                const qsizetype c = firstColumn + i;
+                if (c >= 0 && c < GridColumnCount)
+                    cells[size_t(c)] = fields[i];
+            }
+        } else if (firstColumn >= 0 && firstColumn < GridColumnCount) {
+            cells[size_t(firstColumn)] = line;
+        }
+    }
+    grid.setRows(std::move(rows));
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <vector>
+
+// Column indices of the results grid; every caller addresses cells by these.
+enum GridColumn : int {
+    ColumnUrl = 0,
+    ColumnRegexPattern = 1,
+    ColumnRegexReplace = 2,
+    ColumnMatchesNumber = 3,
+    ColumnMatches = 4,
+    GridColumnCount = 5
+};
+
+// The results grid's row store: the only place rows live. One plain vector of rows, so a
+// million rows cost a few hundred bytes each rather than an object per cell.
+// Thread affinity: the UI thread (or the thread that owns the run's hand-off). Never touch it
+// from a worker thread directly.
+class ResultsModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    struct Row {
+        std::array<QString, GridColumnCount> cells;
+        // Why a fetch gave no page ("HTTP 404", ...): kept beside the cells, never shown as one.
+        QString outcome;
+    };
+
+    explicit ResultsModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Direct cell access for code (not subject to the user-editable rule).
+    const QString& cell(int row, int column) const;
+    void setCell(int row, int column, const QString& text);
+    const QString& outcome(int row) const;
+    void setOutcome(int row, const QString& text);
+
+    // Grows with empty rows or drops rows from the end.
+    void setRowCount(int count);
+    // Replaces every row at once (one model reset).
+    void setRows(std::vector<Row> rows);
+    // Empties one column in every row with one change notification.
+    void clearColumn(int column);
+
+    static constexpr int RowHeight = 21;
+
+private:
+    std::vector<Row> m_rows;
+};
+
+// Index 0 clears the whole grid and drops the rows; any other index empties that column only.
+void ClearGridColumn(ResultsModel& grid, int column);
+
+// Sets the row count to lines.size() and fills each row from firstColumn on, splitting each line at
+// separator (when not empty and present) and writing at most fieldCount fields.
+void FillGridFromList(ResultsModel& grid, const QStringList& lines, int firstColumn, const QString& separator,
+                      int fieldCount);

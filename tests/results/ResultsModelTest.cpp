@@ -1,0 +1,163 @@
+#include "results/FileUtil.h"
+#include "results/StringGridUtil.h"
+#include "support/QtPrinters.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Rows = std::vector<std::array<QString, GridColumnCount>>;
+
+Rows cellsOf(const ResultsModel& m)
+{
+    Rows rows;
+    for (int r = 0; r < m.rowCount(); ++r) {
+        std::array<QString, GridColumnCount> row;
+        for (int c = 0; c < GridColumnCount; ++c)
+            row[size_t(c)] = m.cell(r, c);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void fillAll(ResultsModel& m, int rows)
+{
+    m.setRowCount(rows);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < GridColumnCount; ++c)
+            m.setCell(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+}
+
+} // namespace
+
+TEST(ResultsModel, FixedColumnsHeadersAndEditability)
+{
+    ResultsModel m;
+    m.setRowCount(1);
+    EXPECT_EQ(m.columnCount(), 5);
+    const char* headers[] = {"Urls", "Regex Pattern", "Regex Replace", "Matches #", ""};
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(m.headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(headers[c]));
+        EXPECT_EQ(bool(m.flags(m.index(0, c)) & Qt::ItemIsEditable), c <= 2) << c;
+    }
+    EXPECT_FALSE(m.setData(m.index(0, 3), QStringLiteral("7")));
+    EXPECT_TRUE(m.cell(0, 3).isEmpty());
+    EXPECT_TRUE(m.setData(m.index(0, 1), QStringLiteral("\\d+")));
+    EXPECT_EQ(m.cell(0, 1), QStringLiteral("\\d+"));
+}
+
+TEST(ClearGridColumn, OtherColumnsAndRowsStay)
+{
+    for (int column : {3, 4}) {
+        ResultsModel m;
+        fillAll(m, 3);
+        Rows expected = cellsOf(m);
+        for (auto& row : expected)
+            row[size_t(column)].clear();
+        ClearGridColumn(m, column);
+        EXPECT_EQ(cellsOf(m), expected) << column;
+    }
+}
+
+TEST(ClearGridColumn, ZeroClearsEverythingAndDropsRows)
+{
+    ResultsModel m;
+    fillAll(m, 4);
+    m.setOutcome(2, QStringLiteral("HTTP 404"));
+    ClearGridColumn(m, 0);
+    EXPECT_EQ(m.rowCount(), 0);
+    ClearGridColumn(m, 0); // already empty
+    EXPECT_EQ(m.rowCount(), 0);
+    // New rows never bring back old values.
+    m.setRowCount(4);
+    for (const auto& row : cellsOf(m))
+        for (const auto& cell : row)
+            EXPECT_TRUE(cell.isEmpty());
+    EXPECT_TRUE(m.outcome(2).isEmpty());
+}
+
+TEST(FillGridFromList, FieldsToColumns)
+{
+    const QStringList lines = {
+        "http://a/",                // URL only
+        "http://b/||p",             // URL and pattern
+        "http://c/||||r",           // empty pattern, replacement
+        "http://d/||p||r||extra",   // a fourth field is dropped
+        "",                         // empty line: empty row
+        "http://e/||",              // trailing separator
+    };
+    ResultsModel m;
+    FillGridFromList(m, lines, 0, QStringLiteral("||"), 3);
+    const Rows expected = {
+        {"http://a/", "", "", "", ""}, {"http://b/", "p", "", "", ""}, {"http://c/", "", "r", "", ""},
+        {"http://d/", "p", "r", "", ""}, {"", "", "", "", ""},        {"http://e/", "", "", "", ""},
+    };
+    EXPECT_EQ(cellsOf(m), expected);
+}
+
+TEST(FillGridFromList, UrlOnlyLoadAfterALoadWithPatternsLeavesThemEmpty)
+{
+    ResultsModel m;
+    FillGridFromList(m, {"u||p||r", "v||q||s"}, 0, QStringLiteral("||"), 3);
+    ClearGridColumn(m, 0);
+    FillGridFromList(m, {"x", "y"}, 0, QStringLiteral("||"), 3);
+    const Rows expected = {{"x", "", "", "", ""}, {"y", "", "", "", ""}};
+    EXPECT_EQ(cellsOf(m), expected);
+}
+
+TEST(FillGridFromList, EmptySeparatorWritesWholeLine)
+{
+    ResultsModel m;
+    FillGridFromList(m, {"a||b"}, 1, QString(), 3);
+    EXPECT_EQ(m.cell(0, 1), QStringLiteral("a||b"));
+    EXPECT_TRUE(m.cell(0, 0).isEmpty());
+}
+
+TEST(Export, OneLinePerMatchWithCrLf)
+{
+    ResultsModel m;
+    m.setRowCount(4);
+    m.setCell(0, ColumnMatches, QStringLiteral("a||b||"));
+    // row 1: no matches
+    m.setCell(2, ColumnMatches, QString::fromUtf8("c\u00e9\u4e2d\U0001F600"));
+    m.setCell(3, ColumnMatches, QStringLiteral("x\ry||||z||"));
+    TempDir dir;
+    const QString p = dir.path(QStringLiteral("out.txt"));
+    ExportColumnValuesToTextFile(m, p, ColumnMatches, QStringLiteral("||"));
+    EXPECT_EQ(dir.read("out.txt"), QByteArray("a\r\nb\r\n") + QString::fromUtf8("c\u00e9\u4e2d\U0001F600").toUtf8() +
+                                      QByteArray("\r\nx\ry\r\n\r\nz\r\n"));
+}
+
+TEST(Export, EmptyGridGivesEmptyFileAndSecondExportReplacesFirst)
+{
+    TempDir dir;
+    const QString p = dir.path(QStringLiteral("out.txt"));
+    ResultsModel m;
+    m.setRowCount(2);
+    m.setCell(0, ColumnMatches, QStringLiteral("first||second||"));
+    ExportColumnValuesToTextFile(m, p, ColumnMatches, QStringLiteral("||"));
+    m.setCell(0, ColumnMatches, QStringLiteral("only"));
+    ExportColumnValuesToTextFile(m, p, ColumnMatches, QStringLiteral("||"));
+    EXPECT_EQ(dir.read("out.txt"), QByteArray("only\r\n"));
+
+    ResultsModel empty;
+    ExportColumnValuesToTextFile(empty, p, ColumnMatches, QStringLiteral("||"));
+    EXPECT_EQ(dir.read("out.txt"), QByteArray());
+}
+
+TEST(Export, UncreatablePathNamesFileAndLeavesNothing)
+{
+    TempDir dir;
+    const QString p = dir.path(QStringLiteral("no-such-folder/out.txt"));
+    ResultsModel m;
+    m.setRowCount(1);
+    m.setCell(0, ColumnMatches, QStringLiteral("a"));
+    try {
+        ExportColumnValuesToTextFile(m, p, ColumnMatches, QStringLiteral("||"));
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(p)) << e.what();
+    }
+    EXPECT_FALSE(QFile::exists(p));
+}

@@ -1,0 +1,92 @@
+#include "support/TestHttpServer.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <stdexcept>
+
+TestHttpServer::TestHttpServer() : TestHttpServer(std::make_unique<httplib::Server>(), false) {}
+
+TestHttpServer::TestHttpServer(std::unique_ptr<httplib::Server> server, bool tls)
+    : m_server(std::move(server)), m_tls(tls)
+{
+    m_server->set_keep_alive_max_count(100);
+}
+
+std::unique_ptr<TestHttpServer> TestHttpServer::makeTls()
+{
+    // One certificate per test process is enough; made with the openssl tool.
+    static QTemporaryDir dir;
+    const QString cert = dir.filePath(QStringLiteral("cert.pem"));
+    const QString key = dir.filePath(QStringLiteral("key.pem"));
+    if (!QFile::exists(cert)) {
+        const int rc = QProcess::execute(
+            QStringLiteral("openssl"),
+            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+             QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+             QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
+        if (rc != 0)
+            throw std::runtime_error("openssl could not make a test certificate");
+    }
+    auto server = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+    if (!server->is_valid())
+        throw std::runtime_error("TLS test server could not load its certificate");
+    return std::unique_ptr<TestHttpServer>(new TestHttpServer(std::move(server), true));
+}
+
+TestHttpServer::~TestHttpServer()
+{
+    stop();
+}
+
+void TestHttpServer::get(const std::string& pattern, Handler handler)
+{
+    m_server->Get(pattern, std::move(handler));
+}
+
+void TestHttpServer::serve(const std::string& path, std::string body, int status, std::string contentType,
+                           std::multimap<std::string, std::string> headers)
+{
+    get(path, [=](const httplib::Request&, httplib::Response& res) {
+        res.status = status;
+        for (const auto& [k, v] : headers)
+            res.set_header(k, v);
+        res.set_content(body, contentType.c_str());
+    });
+}
+
+void TestHttpServer::redirect(const std::string& path, std::string location, int status)
+{
+    get(path, [=](const httplib::Request&, httplib::Response& res) {
+        res.status = status;
+        res.set_header("Location", location);
+    });
+}
+
+int TestHttpServer::start()
+{
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    if (m_port <= 0)
+        throw std::runtime_error("test server could not bind to 127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // The socket already listens after bind; wait (bounded) until the loop accepts.
+    for (int i = 0; i < 5000 && !m_server->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return m_port;
+}
+
+void TestHttpServer::stop()
+{
+    if (m_thread.joinable()) {
+        m_server->stop();
+        m_thread.join();
+    }
+}
+
+std::string TestHttpServer::baseUrl() const
+{
+    return std::string(m_tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(m_port);
+}
