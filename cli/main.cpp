@@ -6,14 +6,14 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+namespace
+{
 
-const char* const Usage =
-    "Usage: glimmerpick-cli [options] URLFILE\n"
-    "Fetches every URL of URLFILE and prints the regular-expression matches, one per line.\n"
-    "\n"
-    "  -h, --help               show this help and exit\n"
-    "      --version            show the version and exit\n";
+const char* const Usage = "Usage: glimmerpick-cli [options] URLFILE\n"
+                          "Fetches every URL of URLFILE and prints the regular-expression matches, one per line.\n"
+                          "\n"
+                          "  -h, --help               show this help and exit\n"
+                          "      --version            show the version and exit\n";
 
 } // namespace
 

@@ -20,13 +20,13 @@ QString executableFilePath()
 #endif
 }
 
-CommonVars::CommonVars() : CommonVars(executableFilePath()) {}
+CommonVars::CommonVars() : CommonVars(executableFilePath()) { }
 
-CommonVars::CommonVars(const QString& executablePath)
-    : SOFTWAREVERSION(QStringLiteral("1.0.0")),
-      SOFTWARENAME(QStringLiteral("Morvantis Glimmerpick")),
-      MAINFORMCAPTION(QString::fromUtf8(ProductConfig::WebSiteName) + QStringLiteral(" Glimmerpick V1.0.0")),
-      SUPPORTMAIL(QString::fromUtf8(ProductConfig::SupportMail))
+CommonVars::CommonVars(const QString& executablePath) :
+    SOFTWAREVERSION(QStringLiteral("1.0.0")),
+    SOFTWARENAME(QStringLiteral("Morvantis Glimmerpick")),
+    MAINFORMCAPTION(QString::fromUtf8(ProductConfig::WebSiteName) + QStringLiteral(" Glimmerpick V1.0.0")),
+    SUPPORTMAIL(QString::fromUtf8(ProductConfig::SupportMail))
 {
     const QString sep = QDir::separator();
     const QString native = QDir::toNativeSeparators(executablePath);

@@ -7,7 +7,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
-namespace {
+namespace
+{
 
 QString fileErrorText(const char* what, const QString& path, const QString& reason)
 {
@@ -33,10 +34,9 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bo
 QString decodeWindows1252(const char* data, qsizetype size)
 {
     // 0x80..0x9F; the undefined positions keep their C1 control code point.
-    static const char16_t high[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    static const char16_t high[32] = { 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6,
+        0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178 };
     QString out(size, Qt::Uninitialized);
     char16_t* dst = reinterpret_cast<char16_t*>(out.data());
     for (qsizetype i = 0; i < size; ++i) {
@@ -51,17 +51,19 @@ DecodedText decodeText(const QByteArray& bytes)
     const auto* u = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype n = bytes.size();
     if (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
-        return {decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3)), TextEncoding::Utf8Bom};
+        return { decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3)), TextEncoding::Utf8Bom };
     if (n >= 2 && u[0] == 0xFF && u[1] == 0xFE)
-        return {decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2)), TextEncoding::Utf16LeBom};
+        return { decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2)),
+            TextEncoding::Utf16LeBom };
     if (n >= 2 && u[0] == 0xFE && u[1] == 0xFF)
-        return {decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2)), TextEncoding::Utf16BeBom};
+        return { decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2)),
+            TextEncoding::Utf16BeBom };
 
     bool invalid = false;
     QString text = decodeWith(QStringConverter::Utf8, bytes, &invalid);
     if (!invalid)
-        return {std::move(text), TextEncoding::AnsiUtf8};
-    return {decodeWindows1252(bytes.constData(), n), TextEncoding::AnsiWindows1252};
+        return { std::move(text), TextEncoding::AnsiUtf8 };
+    return { decodeWindows1252(bytes.constData(), n), TextEncoding::AnsiWindows1252 };
 }
 
 QStringList splitLines(QStringView text)
@@ -86,7 +88,7 @@ QStringList splitLines(QStringView text)
 QStringList splitFields(const QString& text, const QString& separator)
 {
     if (separator.isEmpty())
-        return {text};
+        return { text };
     QStringList fields = text.split(separator, Qt::KeepEmptyParts, Qt::CaseSensitive);
     if (fields.size() > 1 && text.endsWith(separator))
         fields.removeLast();
@@ -131,8 +133,8 @@ QByteArray exportColumnValues(const ResultsModel& grid, int column, const QStrin
     return out;
 }
 
-void ExportColumnValuesToTextFile(const ResultsModel& grid, const QString& path, int column,
-                                  const QString& separator)
+void ExportColumnValuesToTextFile(
+    const ResultsModel& grid, const QString& path, int column, const QString& separator)
 {
     const QByteArray bytes = exportColumnValues(grid, column, separator);
     // Written to a temporary beside the target and renamed over it, so a failure leaves no partial export.

@@ -4,7 +4,8 @@
 
 #include <stdexcept>
 
-namespace {
+namespace
+{
 const QString& emptyText()
 {
     static const QString empty;
@@ -12,7 +13,7 @@ const QString& emptyText()
 }
 } // namespace
 
-ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
+ResultsModel::ResultsModel(QObject* parent) : QAbstractTableModel(parent) { }
 
 int ResultsModel::rowCount(const QModelIndex& parent) const
 {
@@ -94,7 +95,7 @@ void ResultsModel::setCell(int row, int column, const QString& text)
         throw std::out_of_range("grid cell out of range");
     m_rows[size_t(row)].cells[size_t(column)] = text;
     const QModelIndex i = index(row, column);
-    Q_EMIT dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+    Q_EMIT dataChanged(i, i, { Qt::DisplayRole, Qt::EditRole });
 }
 
 const QString& ResultsModel::outcome(int row) const
@@ -110,7 +111,7 @@ void ResultsModel::setOutcome(int row, const QString& text)
         throw std::out_of_range("grid row out of range");
     m_rows[size_t(row)].outcome = text;
     const QModelIndex i = index(row, ColumnMatchesNumber);
-    Q_EMIT dataChanged(i, i, {Qt::ToolTipRole});
+    Q_EMIT dataChanged(i, i, { Qt::ToolTipRole });
 }
 
 void ResultsModel::setRowCount(int count)
@@ -160,8 +161,8 @@ void ClearGridColumn(ResultsModel& grid, int column)
     grid.setRowCount(0);
 }
 
-void FillGridFromList(ResultsModel& grid, const QStringList& lines, int firstColumn, const QString& separator,
-                      int fieldCount)
+void FillGridFromList(
+    ResultsModel& grid, const QStringList& lines, int firstColumn, const QString& separator, int fieldCount)
 {
     // Start from the grid's current rows (cells no field reaches are not written), then swap in at once.
     std::vector<ResultsModel::Row> rows(size_t(lines.size()));

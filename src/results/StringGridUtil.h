@@ -64,5 +64,5 @@ void ClearGridColumn(ResultsModel& grid, int column);
 
 // Sets the row count to lines.size() and fills each row from firstColumn on, splitting each line at
 // separator (when not empty and present) and writing at most fieldCount fields.
-void FillGridFromList(ResultsModel& grid, const QStringList& lines, int firstColumn, const QString& separator,
-                      int fieldCount);
+void FillGridFromList(
+    ResultsModel& grid, const QStringList& lines, int firstColumn, const QString& separator, int fieldCount);

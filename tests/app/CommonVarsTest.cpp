@@ -27,5 +27,6 @@ TEST(CommonVars, RunningExecutableWhateverTheWorkingFolder)
     const QString exe = QFileInfo(executableFilePath()).absolutePath();
     EXPECT_EQ(v.MAINDIR, QDir::toNativeSeparators(exe) + QDir::separator());
     // The build puts the resources folder beside every executable, test programs included.
-    EXPECT_TRUE(QFileInfo::exists(v.RESOURCESDIR + QStringLiteral("referers.txt"))) << v.RESOURCESDIR.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(v.RESOURCESDIR + QStringLiteral("referers.txt")))
+        << v.RESOURCESDIR.toStdString();
 }

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 using Rows = std::vector<std::array<QString, GridColumnCount>>;
 
@@ -36,7 +37,7 @@ TEST(ResultsModel, FixedColumnsHeadersAndEditability)
     ResultsModel m;
     m.setRowCount(1);
     EXPECT_EQ(m.columnCount(), 5);
-    const char* headers[] = {"Urls", "Regex Pattern", "Regex Replace", "Matches #", ""};
+    const char* headers[] = { "Urls", "Regex Pattern", "Regex Replace", "Matches #", "" };
     for (int c = 0; c < 5; ++c) {
         EXPECT_EQ(m.headerData(c, Qt::Horizontal).toString(), QString::fromUtf8(headers[c]));
         EXPECT_EQ(bool(m.flags(m.index(0, c)) & Qt::ItemIsEditable), c <= 2) << c;
@@ -49,7 +50,7 @@ TEST(ResultsModel, FixedColumnsHeadersAndEditability)
 
 TEST(ClearGridColumn, OtherColumnsAndRowsStay)
 {
-    for (int column : {3, 4}) {
+    for (int column : { 3, 4 }) {
         ResultsModel m;
         fillAll(m, 3);
         Rows expected = cellsOf(m);
@@ -80,18 +81,22 @@ TEST(ClearGridColumn, ZeroClearsEverythingAndDropsRows)
 TEST(FillGridFromList, FieldsToColumns)
 {
     const QStringList lines = {
-        "http://a/",                // URL only
-        "http://b/||p",             // URL and pattern
-        "http://c/||||r",           // empty pattern, replacement
-        "http://d/||p||r||extra",   // a fourth field is dropped
-        "",                         // empty line: empty row
-        "http://e/||",              // trailing separator
+        "http://a/", // URL only
+        "http://b/||p", // URL and pattern
+        "http://c/||||r", // empty pattern, replacement
+        "http://d/||p||r||extra", // a fourth field is dropped
+        "", // empty line: empty row
+        "http://e/||", // trailing separator
     };
     ResultsModel m;
     FillGridFromList(m, lines, 0, QStringLiteral("||"), 3);
     const Rows expected = {
-        {"http://a/", "", "", "", ""}, {"http://b/", "p", "", "", ""}, {"http://c/", "", "r", "", ""},
-        {"http://d/", "p", "r", "", ""}, {"", "", "", "", ""},        {"http://e/", "", "", "", ""},
+        { "http://a/", "", "", "", "" },
+        { "http://b/", "p", "", "", "" },
+        { "http://c/", "", "r", "", "" },
+        { "http://d/", "p", "r", "", "" },
+        { "", "", "", "", "" },
+        { "http://e/", "", "", "", "" },
     };
     EXPECT_EQ(cellsOf(m), expected);
 }
@@ -99,17 +104,17 @@ TEST(FillGridFromList, FieldsToColumns)
 TEST(FillGridFromList, UrlOnlyLoadAfterALoadWithPatternsLeavesThemEmpty)
 {
     ResultsModel m;
-    FillGridFromList(m, {"u||p||r", "v||q||s"}, 0, QStringLiteral("||"), 3);
+    FillGridFromList(m, { "u||p||r", "v||q||s" }, 0, QStringLiteral("||"), 3);
     ClearGridColumn(m, 0);
-    FillGridFromList(m, {"x", "y"}, 0, QStringLiteral("||"), 3);
-    const Rows expected = {{"x", "", "", "", ""}, {"y", "", "", "", ""}};
+    FillGridFromList(m, { "x", "y" }, 0, QStringLiteral("||"), 3);
+    const Rows expected = { { "x", "", "", "", "" }, { "y", "", "", "", "" } };
     EXPECT_EQ(cellsOf(m), expected);
 }
 
 TEST(FillGridFromList, EmptySeparatorWritesWholeLine)
 {
     ResultsModel m;
-    FillGridFromList(m, {"a||b"}, 1, QString(), 3);
+    FillGridFromList(m, { "a||b" }, 1, QString(), 3);
     EXPECT_EQ(m.cell(0, 1), QStringLiteral("a||b"));
     EXPECT_TRUE(m.cell(0, 0).isEmpty());
 }
@@ -125,8 +130,9 @@ TEST(Export, OneLinePerMatchWithCrLf)
     TempDir dir;
     const QString p = dir.path(QStringLiteral("out.txt"));
     ExportColumnValuesToTextFile(m, p, ColumnMatches, QStringLiteral("||"));
-    EXPECT_EQ(dir.read("out.txt"), QByteArray("a\r\nb\r\n") + QString::fromUtf8("c\u00e9\u4e2d\U0001F600").toUtf8() +
-                                      QByteArray("\r\nx\ry\r\n\r\nz\r\n"));
+    EXPECT_EQ(dir.read("out.txt"),
+        QByteArray("a\r\nb\r\n") + QString::fromUtf8("c\u00e9\u4e2d\U0001F600").toUtf8()
+            + QByteArray("\r\nx\ry\r\n\r\nz\r\n"));
 }
 
 TEST(Export, EmptyGridGivesEmptyFileAndSecondExportReplacesFirst)

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 struct LineCase {
     const char* name;
@@ -33,25 +34,26 @@ const QString umlauts = QString::fromUtf8("caf\u00e9 \u00fc\u20ac");
 TEST(TextFile, EncodingAndLineRules)
 {
     const LineCase cases[] = {
-        {"empty file", "", {}, TextEncoding::AnsiUtf8},
-        {"only a UTF-8 mark", "\xEF\xBB\xBF", {}, TextEncoding::Utf8Bom},
-        {"only a UTF-16 LE mark", QByteArray("\xFF\xFE", 2), {}, TextEncoding::Utf16LeBom},
-        {"CR LF lines", "a\r\nb\r\n", {"a", "b"}, TextEncoding::AnsiUtf8},
-        {"no final line end", "a\r\nb", {"a", "b"}, TextEncoding::AnsiUtf8},
-        {"empty middle line", "a\r\n\r\nb", {"a", "", "b"}, TextEncoding::AnsiUtf8},
-        {"lone LF and lone CR", "a\nb\rc", {"a", "b", "c"}, TextEncoding::AnsiUtf8},
-        {"LF CR ends two lines", "a\n\rb", {"a", "", "b"}, TextEncoding::AnsiUtf8},
-        {"CR CR LF", "a\r\r\nb", {"a", "", "b"}, TextEncoding::AnsiUtf8},
-        {"a lone line end", "\n", {""}, TextEncoding::AnsiUtf8},
-        {"blanks kept", "  a  \t\r\n", {"  a  \t"}, TextEncoding::AnsiUtf8},
-        {"UTF-8 mark", "\xEF\xBB\xBF" + umlauts.toUtf8() + "\r\nx", {umlauts, "x"}, TextEncoding::Utf8Bom},
-        {"UTF-8 without mark", umlauts.toUtf8() + "\n", {umlauts}, TextEncoding::AnsiUtf8},
-        {"UTF-16 LE mark", utf16(umlauts + "\r\nx\r\n", true, true), {umlauts, "x"}, TextEncoding::Utf16LeBom},
-        {"UTF-16 BE mark", utf16(umlauts + "\nx", false, true), {umlauts, "x"}, TextEncoding::Utf16BeBom},
-        {"invalid UTF-8 falls back to Windows-1252", "caf\xE9 \x80\r\n\x9C",
-         {QString::fromUtf8("caf\u00e9 \u20ac"), QString::fromUtf8("\u0153")}, TextEncoding::AnsiWindows1252},
-        {"undefined Windows-1252 bytes keep their C1 code", "\x81\x8D\x8F\x90\x9D\xFF",
-         {QString::fromUtf8("\u0081\u008d\u008f\u0090\u009d\u00ff")}, TextEncoding::AnsiWindows1252},
+        { "empty file", "", {}, TextEncoding::AnsiUtf8 },
+        { "only a UTF-8 mark", "\xEF\xBB\xBF", {}, TextEncoding::Utf8Bom },
+        { "only a UTF-16 LE mark", QByteArray("\xFF\xFE", 2), {}, TextEncoding::Utf16LeBom },
+        { "CR LF lines", "a\r\nb\r\n", { "a", "b" }, TextEncoding::AnsiUtf8 },
+        { "no final line end", "a\r\nb", { "a", "b" }, TextEncoding::AnsiUtf8 },
+        { "empty middle line", "a\r\n\r\nb", { "a", "", "b" }, TextEncoding::AnsiUtf8 },
+        { "lone LF and lone CR", "a\nb\rc", { "a", "b", "c" }, TextEncoding::AnsiUtf8 },
+        { "LF CR ends two lines", "a\n\rb", { "a", "", "b" }, TextEncoding::AnsiUtf8 },
+        { "CR CR LF", "a\r\r\nb", { "a", "", "b" }, TextEncoding::AnsiUtf8 },
+        { "a lone line end", "\n", { "" }, TextEncoding::AnsiUtf8 },
+        { "blanks kept", "  a  \t\r\n", { "  a  \t" }, TextEncoding::AnsiUtf8 },
+        { "UTF-8 mark", "\xEF\xBB\xBF" + umlauts.toUtf8() + "\r\nx", { umlauts, "x" }, TextEncoding::Utf8Bom },
+        { "UTF-8 without mark", umlauts.toUtf8() + "\n", { umlauts }, TextEncoding::AnsiUtf8 },
+        { "UTF-16 LE mark", utf16(umlauts + "\r\nx\r\n", true, true), { umlauts, "x" }, TextEncoding::Utf16LeBom },
+        { "UTF-16 BE mark", utf16(umlauts + "\nx", false, true), { umlauts, "x" }, TextEncoding::Utf16BeBom },
+        { "invalid UTF-8 falls back to Windows-1252", "caf\xE9 \x80\r\n\x9C",
+            { QString::fromUtf8("caf\u00e9 \u20ac"), QString::fromUtf8("\u0153") },
+            TextEncoding::AnsiWindows1252 },
+        { "undefined Windows-1252 bytes keep their C1 code", "\x81\x8D\x8F\x90\x9D\xFF",
+            { QString::fromUtf8("\u0081\u008d\u008f\u0090\u009d\u00ff") }, TextEncoding::AnsiWindows1252 },
     };
     TempDir dir;
     for (const auto& c : cases) {
@@ -96,10 +98,16 @@ TEST(FieldSplitting, SeparatorRules)
         const char* line;
         QStringList fields;
     } cases[] = {
-        {"a||b||c", {"a", "b", "c"}}, {"a||||b", {"a", "", "b"}}, {"a|||b", {"a", "|b"}},
-        {"u||", {"u"}},               {"||", {""}},               {"abc", {"abc"}},
-        {"", {""}},                   {" a || b ", {" a ", " b "}}, {"a||b||", {"a", "b"}},
-        {"a||||", {"a", ""}},
+        { "a||b||c", { "a", "b", "c" } },
+        { "a||||b", { "a", "", "b" } },
+        { "a|||b", { "a", "|b" } },
+        { "u||", { "u" } },
+        { "||", { "" } },
+        { "abc", { "abc" } },
+        { "", { "" } },
+        { " a || b ", { " a ", " b " } },
+        { "a||b||", { "a", "b" } },
+        { "a||||", { "a", "" } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);

@@ -8,10 +8,10 @@
 #include <chrono>
 #include <stdexcept>
 
-TestHttpServer::TestHttpServer() : TestHttpServer(std::make_unique<httplib::Server>(), false) {}
+TestHttpServer::TestHttpServer() : TestHttpServer(std::make_unique<httplib::Server>(), false) { }
 
-TestHttpServer::TestHttpServer(std::unique_ptr<httplib::Server> server, bool tls)
-    : m_server(std::move(server)), m_tls(tls)
+TestHttpServer::TestHttpServer(std::unique_ptr<httplib::Server> server, bool tls) :
+    m_server(std::move(server)), m_tls(tls)
 {
     m_server->set_keep_alive_max_count(100);
 }
@@ -23,15 +23,16 @@ std::unique_ptr<TestHttpServer> TestHttpServer::makeTls()
     const QString cert = dir.filePath(QStringLiteral("cert.pem"));
     const QString key = dir.filePath(QStringLiteral("key.pem"));
     if (!QFile::exists(cert)) {
-        const int rc = QProcess::execute(
-            QStringLiteral("openssl"),
-            {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-             QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
-             QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert});
+        const int rc = QProcess::execute(QStringLiteral("openssl"),
+            { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"),
+                QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), key,
+                QStringLiteral("-out"), cert });
         if (rc != 0)
             throw std::runtime_error("openssl could not make a test certificate");
     }
-    auto server = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+    auto server
+        = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
     if (!server->is_valid())
         throw std::runtime_error("TLS test server could not load its certificate");
     return std::unique_ptr<TestHttpServer>(new TestHttpServer(std::move(server), true));
@@ -48,7 +49,7 @@ void TestHttpServer::get(const std::string& pattern, Handler handler)
 }
 
 void TestHttpServer::serve(const std::string& path, std::string body, int status, std::string contentType,
-                           std::multimap<std::string, std::string> headers)
+    std::multimap<std::string, std::string> headers)
 {
     get(path, [=](const httplib::Request&, httplib::Response& res) {
         res.status = status;

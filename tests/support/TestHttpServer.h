@@ -26,8 +26,8 @@ public:
     void get(const std::string& pattern, Handler handler);
     // A fixed answer.
     void serve(const std::string& path, std::string body, int status = 200,
-               std::string contentType = "text/html; charset=utf-8",
-               std::multimap<std::string, std::string> headers = {});
+        std::string contentType = "text/html; charset=utf-8",
+        std::multimap<std::string, std::string> headers = {});
     void redirect(const std::string& path, std::string location, int status = 302);
 
     // Starts listening; returns the port.
