@@ -115,7 +115,35 @@ DecodedText readTextFile(const QString& path)
 
 QStringList LoadFileToStringList(const QString& path)
 {
-    return splitLines(readTextFile(path).text);
+    const QByteArray bytes = readFileBytes(path);
+    const auto* u = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const bool marked = (bytes.size() >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF)))
+        || (bytes.size() >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF);
+    if (marked)
+        return splitLines(decodeText(bytes).text);
+
+    // No mark: split the bytes first and decode line by line, so a large file never exists as one
+    // decoded text beside its lines. CR and LF never occur inside a UTF-8 sequence, so a stateful
+    // decoder over the line slices sees exactly the bytes a whole-file decode would.
+    QStringList lines;
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const char* data = bytes.constData();
+    const qsizetype n = bytes.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = data[i];
+        if (c != '\n' && c != '\r')
+            continue;
+        lines.append(utf8.decode(QByteArrayView(data + start, i - start)));
+        if (c == '\r' && i + 1 < n && data[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(utf8.decode(QByteArrayView(data + start, n - start)));
+    if (utf8.hasError())
+        return splitLines(decodeWindows1252(data, n));
+    return lines;
 }
 
 QByteArray exportColumnValues(const ResultsModel& grid, int column, const QString& separator)

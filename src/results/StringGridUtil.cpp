@@ -38,8 +38,8 @@ QVariant ResultsModel::data(const QModelIndex& index, int role) const
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     case Qt::ToolTipRole:
-        if (index.column() == ColumnMatchesNumber && !m_rows[size_t(index.row())].outcome.isEmpty())
-            return m_rows[size_t(index.row())].outcome;
+        if (index.column() == ColumnMatchesNumber && !outcome(index.row()).isEmpty())
+            return outcome(index.row());
         return {};
     default:
         return {};
@@ -100,16 +100,21 @@ void ResultsModel::setCell(int row, int column, const QString& text)
 
 const QString& ResultsModel::outcome(int row) const
 {
-    if (row < 0 || row >= int(m_rows.size()))
+    if (row < 0 || row >= int(m_outcomes.size()))
         return emptyText();
-    return m_rows[size_t(row)].outcome;
+    return m_outcomes[size_t(row)];
 }
 
 void ResultsModel::setOutcome(int row, const QString& text)
 {
     if (row < 0 || row >= int(m_rows.size()))
         throw std::out_of_range("grid row out of range");
-    m_rows[size_t(row)].outcome = text;
+    if (m_outcomes.size() != m_rows.size()) {
+        if (text.isEmpty())
+            return;
+        m_outcomes.resize(m_rows.size());
+    }
+    m_outcomes[size_t(row)] = text;
     const QModelIndex i = index(row, ColumnMatchesNumber);
     Q_EMIT dataChanged(i, i, { Qt::ToolTipRole });
 }
@@ -121,11 +126,15 @@ void ResultsModel::setRowCount(int count)
     if (count > old) {
         beginInsertRows({}, old, count - 1);
         m_rows.resize(size_t(count));
+        if (!m_outcomes.empty())
+            m_outcomes.resize(size_t(count));
         endInsertRows();
     } else if (count < old) {
         beginRemoveRows({}, count, old - 1);
         m_rows.resize(size_t(count));
         m_rows.shrink_to_fit();
+        if (!m_outcomes.empty())
+            m_outcomes.resize(size_t(count));
         endRemoveRows();
     }
 }
@@ -134,6 +143,7 @@ void ResultsModel::setRows(std::vector<Row> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_outcomes.clear();
     endResetModel();
 }
 
@@ -141,11 +151,10 @@ void ResultsModel::clearColumn(int column)
 {
     if (column < 0 || column >= GridColumnCount || m_rows.empty())
         return;
-    for (Row& r : m_rows) {
+    for (Row& r : m_rows)
         r.cells[size_t(column)].clear();
-        if (column == ColumnMatchesNumber)
-            r.outcome.clear();
-    }
+    if (column == ColumnMatchesNumber)
+        m_outcomes.clear();
     Q_EMIT dataChanged(index(0, column), index(int(m_rows.size()) - 1, column));
 }
 

@@ -27,8 +27,6 @@ class ResultsModel : public QAbstractTableModel
 public:
     struct Row {
         std::array<QString, GridColumnCount> cells;
-        // Why a fetch gave no page ("HTTP 404", ...): kept beside the cells, never shown as one.
-        QString outcome;
     };
 
     explicit ResultsModel(QObject* parent = nullptr);
@@ -57,6 +55,9 @@ public:
 
 private:
     std::vector<Row> m_rows;
+    // Why a fetch gave no page ("HTTP 404", ...), beside the cells and never shown as one.
+    // Allocated on the first outcome, so a loaded grid costs nothing for it.
+    std::vector<QString> m_outcomes;
 };
 
 // Index 0 clears the whole grid and drops the rows; any other index empties that column only.
