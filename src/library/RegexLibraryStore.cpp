@@ -55,9 +55,10 @@ QVariant valueAt(sqlite3_stmt* s, int column)
         return QVariant(qlonglong(sqlite3_column_int64(s, column)));
     case SQLITE_FLOAT:
         return QVariant(sqlite3_column_double(s, column));
-    case SQLITE_BLOB:
-        return QVariant(
-            QByteArray(static_cast<const char*>(sqlite3_column_blob(s, column)), sqlite3_column_bytes(s, column)));
+    case SQLITE_BLOB: {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(s, column));
+        return QVariant(QByteArray(bytes, sqlite3_column_bytes(s, column)));
+    }
     case SQLITE_NULL:
         return {};
     default:
@@ -172,11 +173,9 @@ void RegexLibraryStore::open(const QString& path)
         if (sqlite3_exec(db.get(), pragma, nullptr, nullptr, nullptr) != SQLITE_OK)
             fail("open", path, errorText(db.get()));
     // An unknown cipher name is ignored silently by SQLCipher, and a plain SQLite ignores both pragmas.
-    if (pragmaValue(db.get(), "PRAGMA cipher")
-            .compare(QLatin1String(LibraryCipher::CipherName), Qt::CaseInsensitive))
-        fail("open", path,
-            QStringLiteral("this SQLCipher cannot use the cipher %1")
-                .arg(QLatin1String(LibraryCipher::CipherName)));
+    const QLatin1String wanted(LibraryCipher::CipherName);
+    if (pragmaValue(db.get(), "PRAGMA cipher").compare(wanted, Qt::CaseInsensitive) != 0)
+        fail("open", path, QStringLiteral("this SQLCipher cannot use the cipher %1").arg(wanted));
 
     Snapshot snap = Snapshot::read(db.get(), "open", path);
     m_db = std::move(db);

@@ -158,6 +158,15 @@ void ResultsModel::clearColumn(int column)
     Q_EMIT dataChanged(index(0, column), index(int(m_rows.size()) - 1, column));
 }
 
+void ResultsModel::fillColumn(int column, const QString& text)
+{
+    if (column < 0 || column >= GridColumnCount || m_rows.empty())
+        return;
+    for (Row& r : m_rows)
+        r.cells[size_t(column)] = text;
+    Q_EMIT dataChanged(index(0, column), index(int(m_rows.size()) - 1, column));
+}
+
 void ClearGridColumn(ResultsModel& grid, int column)
 {
     if (column != 0) {

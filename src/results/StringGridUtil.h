@@ -50,6 +50,8 @@ public:
     void setRows(std::vector<Row> rows);
     // Empties one column in every row with one change notification.
     void clearColumn(int column);
+    // Writes the same text into one column of every row with one change notification.
+    void fillColumn(int column, const QString& text);
 
     static constexpr int RowHeight = 21;
 

@@ -1,35 +1,9 @@
 #include "library/ApplyRegex.h"
 #include "results/StringGridUtil.h"
+#include "support/GridCells.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
-
-namespace
-{
-
-using Cells = std::vector<std::array<QString, GridColumnCount>>;
-
-Cells cellsOf(const ResultsModel& m)
-{
-    Cells rows;
-    for (int r = 0; r < m.rowCount(); ++r) {
-        std::array<QString, GridColumnCount> row;
-        for (int c = 0; c < GridColumnCount; ++c)
-            row[size_t(c)] = m.cell(r, c);
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-void fill(ResultsModel& m, int rows)
-{
-    m.setRowCount(rows);
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < GridColumnCount; ++c)
-            m.setCell(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
-}
-
-} // namespace
 
 TEST(ApplyLibraryEntry, NullLeavesTheCellAndEmptyTextEmptiesIt)
 {
@@ -42,8 +16,8 @@ TEST(ApplyLibraryEntry, NullLeavesTheCellAndEmptyTextEmptiesIt)
 
     for (const auto& c : cases) {
         ResultsModel grid;
-        fill(grid, 3);
-        Cells expected = cellsOf(grid);
+        fillAll(grid, 3);
+        GridRows expected = cellsOf(grid);
         for (auto& row : expected) {
             if (c.pattern)
                 row[ColumnRegexPattern] = *c.pattern;

@@ -1,36 +1,10 @@
 #include "results/FileUtil.h"
 #include "results/StringGridUtil.h"
+#include "support/GridCells.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
-
-namespace
-{
-
-using Rows = std::vector<std::array<QString, GridColumnCount>>;
-
-Rows cellsOf(const ResultsModel& m)
-{
-    Rows rows;
-    for (int r = 0; r < m.rowCount(); ++r) {
-        std::array<QString, GridColumnCount> row;
-        for (int c = 0; c < GridColumnCount; ++c)
-            row[size_t(c)] = m.cell(r, c);
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-void fillAll(ResultsModel& m, int rows)
-{
-    m.setRowCount(rows);
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < GridColumnCount; ++c)
-            m.setCell(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
-}
-
-} // namespace
 
 TEST(ResultsModel, FixedColumnsHeadersAndEditability)
 {
@@ -53,7 +27,7 @@ TEST(ClearGridColumn, OtherColumnsAndRowsStay)
     for (int column : { 3, 4 }) {
         ResultsModel m;
         fillAll(m, 3);
-        Rows expected = cellsOf(m);
+        GridRows expected = cellsOf(m);
         for (auto& row : expected)
             row[size_t(column)].clear();
         ClearGridColumn(m, column);
@@ -90,7 +64,7 @@ TEST(FillGridFromList, FieldsToColumns)
     };
     ResultsModel m;
     FillGridFromList(m, lines, 0, QStringLiteral("||"), 3);
-    const Rows expected = {
+    const GridRows expected = {
         { "http://a/", "", "", "", "" },
         { "http://b/", "p", "", "", "" },
         { "http://c/", "", "r", "", "" },
@@ -107,7 +81,7 @@ TEST(FillGridFromList, UrlOnlyLoadAfterALoadWithPatternsLeavesThemEmpty)
     FillGridFromList(m, { "u||p||r", "v||q||s" }, 0, QStringLiteral("||"), 3);
     ClearGridColumn(m, 0);
     FillGridFromList(m, { "x", "y" }, 0, QStringLiteral("||"), 3);
-    const Rows expected = { { "x", "", "", "", "" }, { "y", "", "", "", "" } };
+    const GridRows expected = { { "x", "", "", "", "" }, { "y", "", "", "", "" } };
     EXPECT_EQ(cellsOf(m), expected);
 }
 
