@@ -1,0 +1,409 @@
+#include "fetch/HttpUtilC.h"
+
+#include "fetch/PageDecoder.h"
+#include "fetch/ProxySettings.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+// Redirect responses followed at most; the next one ends the fetch.
+constexpr long kMaxRedirects = 14;
+// Content-Length is only a hint for the buffer; a lying server must not make us allocate gigabytes up front.
+constexpr curl_off_t kMaxReserve = 64 * 1024 * 1024;
+
+void initCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool hasLineBreakOrNul(const QString& s)
+{
+    return s.contains(u'\r') || s.contains(u'\n') || s.contains(QChar(0));
+}
+
+QString secondsText(int seconds)
+{
+    return QStringLiteral("%1 s").arg(seconds);
+}
+
+} // namespace
+
+struct HttpUtil::Impl {
+    CURL* easy = nullptr;
+    CURLM* multi = nullptr;
+    CURLU* url = nullptr;
+    FetchOutcome outcome;
+
+    // State of the running fetch, touched by libcurl's callbacks.
+    std::string body;
+    bool keepBody = false;
+    bool outOfMemory = false;
+    bool waitingForData = false; // the read limit runs only while a request waits for its answer
+    Clock::time_point lastData;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    Impl()
+    {
+        initCurlOnce();
+        easy = curl_easy_init();
+        multi = curl_multi_init();
+        url = curl_url();
+    }
+    ~Impl()
+    {
+        if (multi && easy)
+            curl_multi_remove_handle(multi, easy);
+        curl_url_cleanup(url);
+        curl_easy_cleanup(easy);
+        curl_multi_cleanup(multi);
+    }
+
+    void fail(FetchOutcome::Kind kind, QString text)
+    {
+        outcome.kind = kind;
+        outcome.text = std::move(text);
+    }
+
+    bool checkUrl(const QString& address);
+    bool configure(const QString& referer, const QString& userAgent, const ProxySettings& proxy, int timeoutInSec);
+    CURLcode perform(int readLimitMs, bool& stalled);
+    void describeFailure(CURLcode rc, bool stalled, bool viaProxy, int timeoutInSec);
+    void fetch(const QString& address, const QString& referer, const QString& userAgent,
+        const QStringList* proxyParams, int timeoutInSec, std::string& page);
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* self);
+    static size_t onWrite(char* data, size_t size, size_t count, void* self);
+    static int onPrereq(void* self, char*, char*, int, int);
+    static int onSocket(void* self, curl_socket_t, curlsocktype);
+    static int onResolverStart(void*, void*, void* self);
+};
+
+size_t HttpUtil::Impl::onHeader(char* data, size_t size, size_t count, void* self)
+{
+    auto* d = static_cast<Impl*>(self);
+    const size_t n = size * count;
+    d->lastData = Clock::now();
+    if (n >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+        // A new response (after a redirect, a 100 or a proxy tunnel): nothing before it belongs to the page.
+        d->body.clear();
+        d->keepBody = false;
+    } else if (n <= 2 && (data[0] == '\r' || data[0] == '\n')) {
+        long status = 0;
+        curl_easy_getinfo(d->easy, CURLINFO_RESPONSE_CODE, &status);
+        d->keepBody = status >= 200 && status < 300;
+        curl_off_t length = -1;
+        curl_easy_getinfo(d->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (d->keepBody && length > 0) {
+            try {
+                d->body.reserve(size_t(std::min(length, kMaxReserve)));
+            } catch (const std::bad_alloc&) {
+                // The appends will tell.
+            }
+        }
+    }
+    return n;
+}
+
+size_t HttpUtil::Impl::onWrite(char* data, size_t size, size_t count, void* self)
+{
+    auto* d = static_cast<Impl*>(self);
+    const size_t n = size * count;
+    d->lastData = Clock::now();
+    if (!d->keepBody)
+        return n; // the body of an error page is not wanted
+    try {
+        d->body.append(data, n);
+    } catch (const std::exception&) {
+        // No exception may cross libcurl's C frames.
+        d->outOfMemory = true;
+        return 0;
+    }
+    return n;
+}
+
+int HttpUtil::Impl::onPrereq(void* self, char*, char*, int, int)
+{
+    auto* d = static_cast<Impl*>(self);
+    d->waitingForData = true;
+    d->lastData = Clock::now();
+    return CURL_PREREQFUNC_OK;
+}
+
+int HttpUtil::Impl::onSocket(void* self, curl_socket_t, curlsocktype)
+{
+    // A new connection: its set-up falls under the connect limit, not the read limit.
+    static_cast<Impl*>(self)->waitingForData = false;
+    return CURL_SOCKOPT_OK;
+}
+
+int HttpUtil::Impl::onResolverStart(void*, void*, void* self)
+{
+    static_cast<Impl*>(self)->waitingForData = false;
+    return 0;
+}
+
+bool HttpUtil::Impl::checkUrl(const QString& address)
+{
+    const QByteArray bytes = address.toUtf8();
+    // Spaces become %20, as browsers send them; a URL without a scheme is not guessed at.
+    const CURLUcode uc = curl_url_set(
+        url, CURLUPART_URL, bytes.constData(), CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE);
+    if (uc != CURLUE_OK) {
+        const qsizetype colon = bytes.indexOf("://");
+        if (colon <= 0)
+            fail(FetchOutcome::Kind::UnsupportedScheme, QStringLiteral("URL without a scheme"));
+        else
+            fail(FetchOutcome::Kind::Other,
+                QStringLiteral("bad URL (%1)").arg(QString::fromUtf8(curl_url_strerror(uc))));
+        return false;
+    }
+    char* scheme = nullptr;
+    curl_url_get(url, CURLUPART_SCHEME, &scheme, 0);
+    const QString schemeText = QString::fromUtf8(scheme ? scheme : "");
+    curl_free(scheme);
+    if (schemeText != u"http" && schemeText != u"https") {
+        fail(FetchOutcome::Kind::UnsupportedScheme, QStringLiteral("unsupported scheme \"%1\"").arg(schemeText));
+        return false;
+    }
+    return true;
+}
+
+bool HttpUtil::Impl::configure(
+    const QString& referer, const QString& userAgent, const ProxySettings& proxy, int timeoutInSec)
+{
+    // Options go back to their defaults; the connection, DNS and TLS session caches stay.
+    curl_easy_reset(easy);
+    bool ok = true;
+    auto set
+        = [&](CURLoption option, auto value) { ok = ok && curl_easy_setopt(easy, option, value) == CURLE_OK; };
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_ERRORBUFFER, errorBuffer);
+    set(CURLOPT_CURLU, url);
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+
+    // Cookies live for one fetch: kept across its redirects, gone before the next.
+    set(CURLOPT_COOKIEFILE, "");
+    set(CURLOPT_COOKIELIST, "ALL");
+
+    // libcurl sends no User-Agent and no Referer unless told to.
+    if (!userAgent.isEmpty())
+        set(CURLOPT_USERAGENT, userAgent.toUtf8().constData());
+    if (!referer.isEmpty())
+        set(CURLOPT_REFERER, referer.toUtf8().constData());
+
+    // An empty proxy and an empty no-proxy list keep http_proxy / no_proxy from the environment out.
+    set(CURLOPT_PROXY, proxy.enabled ? proxy.curlProxyUrl().constData() : "");
+    set(CURLOPT_NOPROXY, "");
+    if (proxy.enabled) {
+        set(CURLOPT_PROXYTYPE, long(CURLPROXY_HTTP));
+        if (proxy.basicAuth) {
+            set(CURLOPT_PROXYUSERNAME, proxy.userName.toUtf8().constData());
+            set(CURLOPT_PROXYPASSWORD, proxy.password.toUtf8().constData());
+            set(CURLOPT_PROXYAUTH, long(CURLAUTH_BASIC));
+        }
+    }
+
+    const long connectLimitMs = long(timeoutInSec) * 1000 - 1000;
+    if (connectLimitMs > 0)
+        set(CURLOPT_CONNECTTIMEOUT_MS, connectLimitMs);
+
+    // No certificate check; TLS 1.0 up to the newest both sides know, with the old ciphers still allowed.
+    set(CURLOPT_SSL_VERIFYPEER, 0L);
+    set(CURLOPT_SSL_VERIFYHOST, 0L);
+    set(CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_0) | long(CURL_SSLVERSION_MAX_DEFAULT));
+    set(CURLOPT_SSL_CIPHER_LIST, "DEFAULT:@SECLEVEL=0");
+
+    set(CURLOPT_HEADERFUNCTION, &Impl::onHeader);
+    set(CURLOPT_HEADERDATA, this);
+    set(CURLOPT_WRITEFUNCTION, &Impl::onWrite);
+    set(CURLOPT_WRITEDATA, this);
+    set(CURLOPT_PREREQFUNCTION, &Impl::onPrereq);
+    set(CURLOPT_PREREQDATA, this);
+    set(CURLOPT_SOCKOPTFUNCTION, &Impl::onSocket);
+    set(CURLOPT_SOCKOPTDATA, this);
+    set(CURLOPT_RESOLVER_START_FUNCTION, &Impl::onResolverStart);
+    set(CURLOPT_RESOLVER_START_DATA, this);
+    if (!ok)
+        fail(FetchOutcome::Kind::Other, QStringLiteral("network library refused an option"));
+    return ok;
+}
+
+// curl_easy_perform's loop, with the read limit measured to the millisecond from the last byte received.
+CURLcode HttpUtil::Impl::perform(int readLimitMs, bool& stalled)
+{
+    stalled = false;
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode result = CURLE_OK;
+    int running = 1;
+    while (running) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            result = CURLE_FAILED_INIT;
+            break;
+        }
+        if (!running)
+            break;
+        int waitMs = 1000;
+        if (readLimitMs > 0 && waitingForData) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                lastData + std::chrono::milliseconds(readLimitMs) - Clock::now());
+            if (left.count() <= 0) {
+                stalled = true;
+                break;
+            }
+            waitMs = int(std::min<long long>(left.count(), waitMs));
+        }
+        curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
+    }
+    if (!stalled && result == CURLE_OK) {
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy)
+                result = msg->data.result;
+        }
+    }
+    curl_multi_remove_handle(multi, easy);
+    return result;
+}
+
+void HttpUtil::Impl::describeFailure(CURLcode rc, bool stalled, bool viaProxy, int timeoutInSec)
+{
+    using Kind = FetchOutcome::Kind;
+    if (stalled)
+        return fail(Kind::Timeout, QStringLiteral("timed out after ") + secondsText(timeoutInSec));
+    if (outOfMemory)
+        return fail(Kind::Other, QStringLiteral("page too large for memory"));
+    long connectCode = 0;
+    curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+    if (connectCode == 407)
+        return fail(Kind::ProxyAuth, QStringLiteral("proxy authentication failed (HTTP 407)"));
+
+    switch (rc) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return fail(Kind::Timeout, QStringLiteral("connection timed out after ") + secondsText(timeoutInSec - 1));
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return fail(Kind::Dns, QStringLiteral("host not found"));
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        return fail(Kind::Dns, QStringLiteral("proxy host not found"));
+    case CURLE_COULDNT_CONNECT: {
+        long osErrno = 0;
+        curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osErrno);
+        if (osErrno == ECONNREFUSED || osErrno == 0)
+            return fail(Kind::Refused,
+                viaProxy ? QStringLiteral("proxy refused the connection") : QStringLiteral("connection refused"));
+        return fail(Kind::Refused,
+            QStringLiteral("could not connect: %1").arg(QString::fromLocal8Bit(std::strerror(int(osErrno)))));
+    }
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_USE_SSL_FAILED:
+        return fail(Kind::Tls, QStringLiteral("TLS handshake failed"));
+    case CURLE_TOO_MANY_REDIRECTS:
+        return fail(Kind::TooManyRedirects, QStringLiteral("too many redirects"));
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        // Also what libcurl says about a reply that is not HTTP at all.
+        if (std::strstr(errorBuffer, "HTTP/0.9"))
+            return fail(Kind::Other, QStringLiteral("reply is not HTTP"));
+        return fail(Kind::UnsupportedScheme, QStringLiteral("redirect to an unsupported scheme"));
+    case CURLE_GOT_NOTHING:
+        return fail(Kind::Other, QStringLiteral("empty reply from server"));
+    case CURLE_PARTIAL_FILE:
+        return fail(Kind::Other, QStringLiteral("connection closed before the page was complete"));
+    default:
+        break;
+    }
+    if (connectCode >= 300)
+        return fail(Kind::Other, QStringLiteral("proxy refused the tunnel (HTTP %1)").arg(connectCode));
+    const char* reason = errorBuffer[0] ? errorBuffer : curl_easy_strerror(rc);
+    fail(Kind::Other, QString::fromUtf8(reason).trimmed());
+}
+
+void HttpUtil::Impl::fetch(const QString& address, const QString& referer, const QString& userAgent,
+    const QStringList* proxyParams, int timeoutInSec, std::string& page)
+{
+    using Kind = FetchOutcome::Kind;
+    page.clear();
+    outcome = FetchOutcome();
+    body.clear();
+    keepBody = false;
+    outOfMemory = false;
+    waitingForData = false;
+    errorBuffer[0] = '\0';
+
+    if (!easy || !multi || !url)
+        return fail(Kind::Other, QStringLiteral("network library could not start"));
+    if (!checkUrl(address))
+        return;
+    const ProxySettings proxy = parseProxyParams(proxyParams);
+    if (!proxy.valid)
+        return fail(Kind::BadProxy, proxy.error);
+    if (hasLineBreakOrNul(userAgent) || hasLineBreakOrNul(referer))
+        return fail(Kind::Other, QStringLiteral("line break in User-Agent or Referer"));
+    // A negative connect limit has expired before the connection starts.
+    if (timeoutInSec <= 0)
+        return fail(Kind::Timeout, QStringLiteral("timed out after ") + secondsText(0));
+    if (!configure(referer, userAgent, proxy, timeoutInSec))
+        return;
+
+    bool stalled = false;
+    const CURLcode rc = perform(timeoutInSec * 1000, stalled);
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    outcome.httpStatus = int(status);
+    if (stalled || rc != CURLE_OK)
+        return describeFailure(rc, stalled, proxy.enabled, timeoutInSec);
+    if (status < 200 || status >= 300) {
+        if (status == 407 && proxy.enabled)
+            return fail(Kind::ProxyAuth, QStringLiteral("proxy authentication failed (HTTP 407)"));
+        return fail(Kind::HttpStatus, QStringLiteral("HTTP %1").arg(status));
+    }
+    const char* contentType = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
+    page = decodePageToUtf8(std::move(body), contentType ? std::string_view(contentType) : std::string_view());
+    body = std::string();
+}
+
+HttpUtil::HttpUtil(int TimeoutInSeconds) : TimeoutInSec(TimeoutInSeconds), m_impl(std::make_unique<Impl>()) { }
+
+HttpUtil::~HttpUtil() = default;
+
+void HttpUtil::GetPageUtf8(const QString& UrlAddress, const QString& Referer, const QString& UserAgent,
+    const QStringList* ProxyParams, std::string& pageUtf8)
+{
+    m_impl->fetch(UrlAddress, Referer, UserAgent, ProxyParams, TimeoutInSec, pageUtf8);
+}
+
+void HttpUtil::GetPage(const QString& UrlAddress, const QString& Referer, const QString& UserAgent,
+    const QStringList* ProxyParams, QString& pageContent)
+{
+    std::string utf8;
+    m_impl->fetch(UrlAddress, Referer, UserAgent, ProxyParams, TimeoutInSec, utf8);
+    pageContent = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+const FetchOutcome& HttpUtil::outcome() const
+{
+    return m_impl->outcome;
+}
