@@ -49,6 +49,7 @@ struct HttpUtil::Impl {
     std::string body;
     bool keepBody = false;
     bool outOfMemory = false;
+    bool notModified = false;
     bool waitingForData = false; // the read limit runs only while a request waits for its answer
     Clock::time_point lastData;
     char errorBuffer[CURL_ERROR_SIZE] = {};
@@ -101,6 +102,11 @@ size_t HttpUtil::Impl::onHeader(char* data, size_t size, size_t count, void* sel
     } else if (n <= 2 && (data[0] == '\r' || data[0] == '\n')) {
         long status = 0;
         curl_easy_getinfo(d->easy, CURLINFO_RESPONSE_CODE, &status);
+        // libcurl would follow a Location on a 304; it is the final answer.
+        if (status == 304) {
+            d->notModified = true;
+            return 0;
+        }
         d->keepBody = status >= 200 && status < 300;
         curl_off_t length = -1;
         curl_easy_getinfo(d->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -349,6 +355,7 @@ void HttpUtil::Impl::fetch(const QString& address, const QString& referer, const
     body.clear();
     keepBody = false;
     outOfMemory = false;
+    notModified = false;
     waitingForData = false;
     errorBuffer[0] = '\0';
 
@@ -372,6 +379,8 @@ void HttpUtil::Impl::fetch(const QString& address, const QString& referer, const
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     outcome.httpStatus = int(status);
+    if (notModified)
+        return fail(Kind::HttpStatus, QStringLiteral("HTTP 304"));
     if (stalled || rc != CURLE_OK)
         return describeFailure(rc, stalled, proxy.enabled, timeoutInSec);
     if (status < 200 || status >= 300) {

@@ -16,8 +16,8 @@ public:
     using Handler = httplib::Server::Handler;
 
     TestHttpServer();
-    // HTTPS with a freshly made self-signed certificate.
-    static std::unique_ptr<TestHttpServer> makeTls();
+    // HTTPS with a freshly made self-signed certificate; tune may restrict protocol versions or ciphers.
+    static std::unique_ptr<TestHttpServer> makeTls(const std::function<void(SSL_CTX&)>& tune = {});
     ~TestHttpServer();
 
     TestHttpServer(const TestHttpServer&) = delete;

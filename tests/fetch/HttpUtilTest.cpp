@@ -1,0 +1,592 @@
+#include "fetch/HttpUtilC.h"
+#include "fetch/IdentityLists.h"
+#include "support/QtPrinters.h"
+#include "support/RawSocketServer.h"
+#include "support/TestHttpServer.h"
+#include "support/TestProxy.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+
+namespace
+{
+
+using Kind = FetchOutcome::Kind;
+using Clock = std::chrono::steady_clock;
+
+const char* kindName(Kind k)
+{
+    switch (k) {
+    case Kind::Ok:
+        return "Ok";
+    case Kind::HttpStatus:
+        return "HttpStatus";
+    case Kind::Timeout:
+        return "Timeout";
+    case Kind::Dns:
+        return "Dns";
+    case Kind::Refused:
+        return "Refused";
+    case Kind::Tls:
+        return "Tls";
+    case Kind::ProxyAuth:
+        return "ProxyAuth";
+    case Kind::TooManyRedirects:
+        return "TooManyRedirects";
+    case Kind::BadProxy:
+        return "BadProxy";
+    case Kind::UnsupportedScheme:
+        return "UnsupportedScheme";
+    case Kind::Other:
+        return "Other";
+    }
+    return "?";
+}
+
+struct Fetched {
+    QString page;
+    std::string utf8;
+    FetchOutcome outcome;
+    double seconds = 0;
+};
+
+struct Request {
+    QString referer;
+    QString userAgent;
+    const QStringList* proxy = nullptr;
+    int timeout = 5;
+};
+
+// Fetches with both entry points (two HttpUtil objects), so each test covers both.
+Fetched fetch(const std::string& url, const Request& rq = {})
+{
+    Fetched f;
+    f.page = QStringLiteral("stale");
+    f.utf8 = "stale";
+    const auto start = Clock::now();
+    {
+        HttpUtil http(rq.timeout);
+        http.GetPage(QString::fromStdString(url), rq.referer, rq.userAgent, rq.proxy, f.page);
+        f.outcome = http.outcome();
+    }
+    f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    HttpUtil http(rq.timeout);
+    http.GetPageUtf8(QString::fromStdString(url), rq.referer, rq.userAgent, rq.proxy, f.utf8);
+    EXPECT_EQ(http.outcome().kind, f.outcome.kind) << "GetPageUtf8 disagrees for " << url;
+    EXPECT_EQ(QString::fromStdString(f.utf8), f.page) << "GetPageUtf8 disagrees for " << url;
+    return f;
+}
+
+// Only the GetPage half, for servers that answer once or slowly.
+Fetched fetchOnce(const std::string& url, const Request& rq = {})
+{
+    Fetched f;
+    f.page = QStringLiteral("stale");
+    const auto start = Clock::now();
+    HttpUtil http(rq.timeout);
+    http.GetPage(QString::fromStdString(url), rq.referer, rq.userAgent, rq.proxy, f.page);
+    f.outcome = http.outcome();
+    f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return f;
+}
+
+#define EXPECT_OUTCOME(f, expectedKind, expectedText)                                                             \
+    do {                                                                                                          \
+        EXPECT_STREQ(kindName((f).outcome.kind), kindName(expectedKind));                                         \
+        EXPECT_EQ((f).outcome.text, QString::fromUtf8(expectedText));                                             \
+    } while (0)
+
+std::string header(const httplib::Request& req, const char* name)
+{
+    return req.has_header(name) ? req.get_header_value(name) : "(none)";
+}
+
+void addRoutes(TestHttpServer& s)
+{
+    s.serve("/page", "<html>hello</html>");
+    s.serve("/missing", "<html>not here</html>", 404);
+    s.serve("/created", "made", 201);
+    s.serve("/no-location", "<html>moved somewhere</html>", 302);
+    s.serve("/not-modified", "", 304, "text/html", { { "Location", "/page" } });
+    s.serve("/big", std::string(1 << 20, 'x') + "end", 200, "text/plain");
+    s.get(R"(/hop/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+        const int n = std::stoi(req.matches[1]);
+        if (n == 0)
+            return res.set_content("end of chain", "text/plain");
+        static const int statuses[] = { 301, 302, 303, 307, 308 };
+        res.status = statuses[n % 5];
+        res.set_header("Location", "/hop/" + std::to_string(n - 1));
+        res.set_content("<html>moving on</html>", "text/html");
+    });
+    s.get("/cookie/set", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 302;
+        res.set_header("Set-Cookie", "session=42; Path=/");
+        res.set_header("Location", "/cookie/show");
+    });
+    s.get("/cookie/show", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content("cookie " + header(req, "Cookie"), "text/plain");
+    });
+    s.get("/headers", [](const httplib::Request& req, httplib::Response& res) {
+        res.set_content("ua " + header(req, "User-Agent") + ", referer " + header(req, "Referer"), "text/plain");
+    });
+    s.redirect("/to-headers", "/headers");
+    s.redirect("/to-ftp", "ftp://127.0.0.1/file.txt");
+    s.redirect("/to-file", "file:///etc/hostname");
+    s.serve("/latin", "caf\xE9", 200, "text/html");
+    s.serve("/cp1251", "\xCF\xF0\xE8\xE2\xE5\xF2", 200, "text/html; charset=windows-1251");
+    s.serve("/meta", "<meta charset=\"utf-8\">caf\xC3\xA9", 200, "text/html");
+    s.serve("/binary", std::string("\x00\xFF\x80z", 4), 200, "application/octet-stream");
+}
+
+class HttpUtilTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        plain = std::make_unique<TestHttpServer>();
+        tls = TestHttpServer::makeTls();
+        plain->start();
+        tls->start();
+        addRoutes(*plain);
+        addRoutes(*tls);
+        plain->redirect("/to-tls", tls->baseUrl() + "/page", 301);
+        tls->redirect("/to-plain", plain->baseUrl() + "/page", 302);
+    }
+    static void TearDownTestSuite()
+    {
+        plain.reset();
+        tls.reset();
+    }
+    static std::string http(const std::string& path) { return plain->baseUrl() + path; }
+    static std::string https(const std::string& path) { return tls->baseUrl() + path; }
+
+    static inline std::unique_ptr<TestHttpServer> plain;
+    static inline std::unique_ptr<TestHttpServer> tls;
+};
+
+// Sets an environment variable for one scope.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv()
+    {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+} // namespace
+
+TEST_F(HttpUtilTest, OnlyA2xxFinalResponseGivesAPage)
+{
+    struct Case {
+        std::string url;
+        QString page;
+        Kind kind;
+        const char* text;
+        int status;
+    };
+    const Case cases[] = {
+        { http("/page"), "<html>hello</html>", Kind::Ok, "", 200 },
+        { https("/page"), "<html>hello</html>", Kind::Ok, "", 200 },
+        { http("/created"), "made", Kind::Ok, "", 201 },
+        { http("/big"), QString(1 << 20, u'x') + "end", Kind::Ok, "", 200 },
+        { http("/missing"), "", Kind::HttpStatus, "HTTP 404", 404 },
+        { https("/missing"), "", Kind::HttpStatus, "HTTP 404", 404 },
+        { http("/no-location"), "", Kind::HttpStatus, "HTTP 302", 302 },
+        { http("/not-modified"), "", Kind::HttpStatus, "HTTP 304", 304 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const Fetched f = fetch(c.url);
+        EXPECT_EQ(f.page, c.page);
+        EXPECT_OUTCOME(f, c.kind, c.text);
+        EXPECT_EQ(f.outcome.httpStatus, c.status);
+    }
+}
+
+TEST_F(HttpUtilTest, FollowsFourteenRedirectsButNotFifteen)
+{
+    const Fetched fourteen = fetch(http("/hop/14"));
+    EXPECT_EQ(fourteen.page, QStringLiteral("end of chain"));
+    EXPECT_OUTCOME(fourteen, Kind::Ok, "");
+
+    const Fetched fifteen = fetch(https("/hop/15"));
+    EXPECT_EQ(fifteen.page, QStringLiteral(""));
+    EXPECT_OUTCOME(fifteen, Kind::TooManyRedirects, "too many redirects");
+}
+
+TEST_F(HttpUtilTest, RedirectsCrossBetweenHttpAndHttps)
+{
+    EXPECT_EQ(fetch(http("/to-tls")).page, QStringLiteral("<html>hello</html>"));
+    EXPECT_EQ(fetch(https("/to-plain")).page, QStringLiteral("<html>hello</html>"));
+}
+
+TEST_F(HttpUtilTest, SchemeInCapitalsAndSelfSignedCertificate)
+{
+    const std::string upper = "HTTPS://127.0.0.1:" + std::to_string(tls->port()) + "/page";
+    const Fetched f = fetch(upper);
+    EXPECT_EQ(f.page, QStringLiteral("<html>hello</html>"));
+    EXPECT_OUTCOME(f, Kind::Ok, "");
+    EXPECT_EQ(fetch("Http://127.0.0.1:" + std::to_string(plain->port()) + "/page").page, QStringLiteral("<html>hello</html>"));
+}
+
+TEST_F(HttpUtilTest, OffersOldAndNewTlsVersions)
+{
+    struct Case {
+        const char* name;
+        int minVersion, maxVersion;
+    };
+    for (const Case& c : { Case { "TLS 1.0 only", TLS1_VERSION, TLS1_VERSION },
+             Case { "TLS 1.2 only", TLS1_2_VERSION, TLS1_2_VERSION },
+             Case { "TLS 1.3 only", TLS1_3_VERSION, TLS1_3_VERSION } }) {
+        SCOPED_TRACE(c.name);
+        auto server = TestHttpServer::makeTls([&](SSL_CTX& ctx) {
+            SSL_CTX_set_min_proto_version(&ctx, c.minVersion);
+            SSL_CTX_set_max_proto_version(&ctx, c.maxVersion);
+            // This OpenSSL refuses TLS 1.0 at its default security level, on both sides.
+            SSL_CTX_set_security_level(&ctx, 0);
+        });
+        server->serve("/page", "<html>old or new</html>");
+        server->start();
+        const Fetched f = fetchOnce(server->baseUrl() + "/page");
+        EXPECT_EQ(f.page, QStringLiteral("<html>old or new</html>"));
+        EXPECT_OUTCOME(f, Kind::Ok, "");
+    }
+}
+
+TEST_F(HttpUtilTest, CookiesLiveForOneFetchOnly)
+{
+    HttpUtil http(5);
+    QString page;
+    http.GetPage(QString::fromStdString(HttpUtilTest::http("/cookie/set")), {}, {}, nullptr, page);
+    EXPECT_EQ(page, QStringLiteral("cookie session=42"));
+    // Neither the same object nor a new one sends it again.
+    http.GetPage(QString::fromStdString(HttpUtilTest::http("/cookie/show")), {}, {}, nullptr, page);
+    EXPECT_EQ(page, QStringLiteral("cookie (none)"));
+    EXPECT_EQ(fetch(HttpUtilTest::http("/cookie/show")).page, QStringLiteral("cookie (none)"));
+}
+
+TEST_F(HttpUtilTest, SendsUserAgentAndRefererOnlyWhenNotEmpty)
+{
+    struct Case {
+        QString referer, userAgent;
+        QString page;
+    };
+    const Case cases[] = {
+        { "", "", "ua (none), referer (none)" },
+        { "http://from.example/", "", "ua (none), referer http://from.example/" },
+        { "", "Agent/1.0", "ua Agent/1.0, referer (none)" },
+        { "r", "Agent/2.0 (X11)", "ua Agent/2.0 (X11), referer r" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page.toStdString());
+        EXPECT_EQ(fetch(http("/headers"), { c.referer, c.userAgent }).page, c.page);
+        // Also on the redirected request.
+        EXPECT_EQ(fetch(http("/to-headers"), { c.referer, c.userAgent }).page, c.page);
+    }
+    // A line break would smuggle another header into the request.
+    const Fetched f = fetch(http("/headers"), { "", "Agent\r\nX-Evil: 1" });
+    EXPECT_EQ(f.page, QStringLiteral(""));
+    EXPECT_OUTCOME(f, Kind::Other, "line break in User-Agent or Referer");
+}
+
+TEST_F(HttpUtilTest, ProxyEntries)
+{
+    // The port field is replaced by each case's own proxy.
+    const QString port = QStringLiteral("PORT");
+    const std::string target = http("/page");
+
+    struct Case {
+        const char* name;
+        QStringList params;
+        std::string requiredUser, requiredPassword; // empty user: the proxy asks for nothing
+        QString page;
+        Kind kind;
+        const char* text;
+        std::string firstAuth; // Proxy-Authorization of the first request ("" = none)
+    };
+    const QString proxied = QString::fromStdString("proxied " + target);
+    const Case cases[] = {
+        { "host and port, no credentials", { "127.0.0.1", port, "", "" }, "", "", proxied, Kind::Ok, "", "" },
+        { "user with an empty password goes out at once", { "127.0.0.1", port, "user", "" }, "user", "", proxied,
+            Kind::Ok, "", "Basic dXNlcjo=" },
+        { "quoted password with a blank and a colon",
+            buildProxyList(QStringLiteral("127.0.0.1:PORT:user:\"pa ss:w\"\"d\"")), "user", "pa ss:w\"d", proxied,
+            Kind::Ok, "", "Basic dXNlcjpwYSBzczp3ImQ=" },
+        { "extra fields are ignored", { "127.0.0.1", port, "u", "p", "extra" }, "u", "p", proxied, Kind::Ok, "",
+            "Basic dTpw" },
+        { "wrong password", { "127.0.0.1", port, "user", "bad" }, "user", "good", "", Kind::ProxyAuth,
+            "proxy authentication failed (HTTP 407)", "Basic dXNlcjpiYWQ=" },
+        { "no credentials for a proxy that wants them", { "127.0.0.1", port, "", "secret" }, "user", "good", "",
+            Kind::ProxyAuth, "proxy authentication failed (HTTP 407)", "" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestProxy p;
+        if (!c.requiredUser.empty())
+            p.requireCredentials(c.requiredUser, c.requiredPassword);
+        QStringList params = c.params;
+        params[1] = QString::number(p.port());
+        const Fetched f = fetchOnce(target, { {}, {}, &params });
+        EXPECT_EQ(f.page, c.page);
+        EXPECT_OUTCOME(f, c.kind, c.text);
+        const auto requests = p.requests();
+        ASSERT_FALSE(requests.empty());
+        EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")), "GET " + target + " HTTP/1.1");
+        EXPECT_EQ(TestProxy::headerValue(requests[0], "Proxy-Authorization"), c.firstAuth);
+    }
+}
+
+TEST_F(HttpUtilTest, HttpsThroughAProxyTunnel)
+{
+    TestProxy proxy;
+    proxy.requireCredentials("user", "pw");
+    const QStringList good = { "127.0.0.1", QString::number(proxy.port()), "user", "pw" };
+    const Fetched f = fetchOnce(https("/page"), { {}, {}, &good });
+    EXPECT_EQ(f.page, QStringLiteral("<html>hello</html>"));
+    EXPECT_OUTCOME(f, Kind::Ok, "");
+    ASSERT_FALSE(proxy.requests().empty());
+    EXPECT_EQ(proxy.requests()[0].rfind("CONNECT 127.0.0.1:" + std::to_string(tls->port()) + " HTTP/1.1", 0), 0u);
+
+    const QStringList bad = { "127.0.0.1", QString::number(proxy.port()), "user", "nope" };
+    const Fetched refused = fetchOnce(https("/page"), { {}, {}, &bad });
+    EXPECT_EQ(refused.page, QStringLiteral(""));
+    EXPECT_OUTCOME(refused, Kind::ProxyAuth, "proxy authentication failed (HTTP 407)");
+}
+
+TEST_F(HttpUtilTest, DirectWhenThereIsNoProxyHost)
+{
+    TestProxy proxy;
+    // The environment's proxy settings must not apply either way.
+    ScopedEnv httpProxy("http_proxy", "http://127.0.0.1:" + std::to_string(proxy.port()));
+    ScopedEnv allProxy("ALL_PROXY", "http://127.0.0.1:" + std::to_string(proxy.port()));
+    const QStringList empty;
+    const QStringList noHost = { "", "3128", "", "" };
+    const QStringList blankLine = buildProxyList(QStringLiteral("   "));
+    for (const QStringList* params : { static_cast<const QStringList*>(nullptr), &empty, &noHost, &blankLine }) {
+        const Fetched f = fetch(http("/page"), { {}, {}, params });
+        EXPECT_EQ(f.page, QStringLiteral("<html>hello</html>"));
+    }
+    EXPECT_TRUE(proxy.requests().empty());
+
+    ScopedEnv noProxy("no_proxy", "*");
+    const QStringList viaProxy = { "127.0.0.1", QString::number(proxy.port()), "", "" };
+    EXPECT_EQ(
+        fetchOnce(http("/page"), { {}, {}, &viaProxy }).page, QString::fromStdString("proxied " + http("/page")));
+}
+
+TEST_F(HttpUtilTest, UnusableProxyEntriesFailTheFetch)
+{
+    TestProxy proxy;
+    const QString port = QString::number(proxy.port());
+    struct Case {
+        QStringList params;
+        Kind kind;
+        const char* text;
+    };
+    const Case cases[] = {
+        { { "127.0.0.1", "80a", "", "" }, Kind::BadProxy, "bad proxy port \"80a\"" },
+        { { "", "80a", "", "" }, Kind::BadProxy, "bad proxy port \"80a\"" },
+        { { "127.0.0.1", "0", "", "" }, Kind::BadProxy, "bad proxy port \"0\"" },
+        { { "127.0.0.1", "65536", "", "" }, Kind::BadProxy, "bad proxy port \"65536\"" },
+        { { "127.0.0.1", "-80", "", "" }, Kind::BadProxy, "bad proxy port \"-80\"" },
+        { { "127.0.0.1", " 80", "", "" }, Kind::BadProxy, "bad proxy port \" 80\"" },
+        { { "127.0.0.1" }, Kind::BadProxy, "incomplete proxy entry (1 of 4 fields)" },
+        { { "127.0.0.1", port }, Kind::BadProxy, "incomplete proxy entry (2 of 4 fields)" },
+        { { "127.0.0.1", port, "user" }, Kind::BadProxy, "incomplete proxy entry (3 of 4 fields)" },
+        { { "evil@127.0.0.1", port, "", "" }, Kind::BadProxy, "bad proxy host \"evil@127.0.0.1\"" },
+        { { "127.0.0.1/x", port, "", "" }, Kind::BadProxy, "bad proxy host \"127.0.0.1/x\"" },
+        { { "127.0.0.1", QString::number(closedPort()), "", "" }, Kind::Refused, "proxy refused the connection" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.params.join(u'|').toStdString());
+        const Fetched f = fetch(http("/page"), { {}, {}, &c.params });
+        EXPECT_EQ(f.page, QStringLiteral(""));
+        EXPECT_OUTCOME(f, c.kind, c.text);
+    }
+    EXPECT_TRUE(proxy.requests().empty());
+}
+
+TEST_F(HttpUtilTest, ReadLimitIsTheLongestWaitForData)
+{
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 7\r\n\r\n";
+    RawSocketServer silent([](RawSocketServer::Connection& c) {
+        c.readHead();
+        c.pause(10000);
+    });
+    RawSocketServer stallsMidway([&](RawSocketServer::Connection& c) {
+        c.readHead();
+        c.send(head + "par");
+        c.pause(10000);
+    });
+    // 1.2 s in all, but never 1 s without a byte.
+    RawSocketServer drips([&](RawSocketServer::Connection& c) {
+        c.readHead();
+        c.send(head);
+        for (char ch : std::string("dripped"))
+            if (!c.pause(170) || !c.send(std::string(1, ch)))
+                return;
+    });
+    for (RawSocketServer* s : { &silent, &stallsMidway }) {
+        const Fetched f = fetchOnce(s->baseUrl() + "/", { {}, {}, nullptr, 1 });
+        EXPECT_EQ(f.page, QStringLiteral(""));
+        EXPECT_OUTCOME(f, Kind::Timeout, "timed out after 1 s");
+        EXPECT_GE(f.seconds, 0.95);
+        EXPECT_LT(f.seconds, 5.0) << "waited for the server instead of the read limit";
+    }
+    const Fetched f = fetchOnce(drips.baseUrl() + "/", { {}, {}, nullptr, 1 });
+    EXPECT_EQ(f.page, QStringLiteral("dripped"));
+    EXPECT_OUTCOME(f, Kind::Ok, "");
+    EXPECT_GE(f.seconds, 1.1);
+}
+
+TEST_F(HttpUtilTest, ConnectLimitIsOneSecondLessThanTheReadLimit)
+{
+    FullBacklogListener listener;
+    const Fetched f
+        = fetchOnce("http://127.0.0.1:" + std::to_string(listener.port()) + "/", { {}, {}, nullptr, 2 });
+    EXPECT_EQ(f.page, QStringLiteral(""));
+    EXPECT_OUTCOME(f, Kind::Timeout, "connection timed out after 1 s");
+    EXPECT_GE(f.seconds, 0.95);
+    EXPECT_LT(f.seconds, 1.9) << "the read limit (2 s) ran instead of the connect limit (1 s)";
+}
+
+TEST_F(HttpUtilTest, NoTimeFailsAtOnceWithoutConnecting)
+{
+    RawSocketServer server([](RawSocketServer::Connection& c) {
+        c.readHead();
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi");
+    });
+    for (int timeout : { 0, -3 }) {
+        const Fetched f = fetch(server.baseUrl() + "/", { {}, {}, nullptr, timeout });
+        EXPECT_EQ(f.page, QStringLiteral(""));
+        EXPECT_OUTCOME(f, Kind::Timeout, "timed out after 0 s");
+    }
+    EXPECT_EQ(server.connections(), 0);
+}
+
+TEST_F(HttpUtilTest, DecodesByHeaderPageOrOneCharacterPerByte)
+{
+    struct Case {
+        const char* path;
+        QString page;
+    };
+    const Case cases[] = {
+        { "/page", "<html>hello</html>" },
+        { "/latin", QString::fromUtf8("caf\u00e9") },
+        { "/cp1251", QString::fromUtf8("\u041f\u0440\u0438\u0432\u0435\u0442") },
+        { "/meta", QString::fromUtf8("<meta charset=\"utf-8\">caf\u00e9") },
+        { "/binary", QString::fromUtf8(QByteArray("\x00\xC3\xBF\xC2\x80z", 6)) },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(fetch(http(c.path)).page, c.page);
+    }
+}
+
+TEST_F(HttpUtilTest, OnlyHttpAndHttpsAlsoOnRedirects)
+{
+    const std::string hostPort = "127.0.0.1:" + std::to_string(plain->port());
+    struct Case {
+        std::string url;
+        const char* text;
+    };
+    const Case cases[] = {
+        { hostPort + "/page", "URL without a scheme" },
+        { "www.example.com/page", "URL without a scheme" },
+        { "", "URL without a scheme" },
+        { "ftp://" + hostPort + "/page", "unsupported scheme \"ftp\"" },
+        { "file:///etc/hostname", "unsupported scheme \"file\"" },
+        { "gopher://" + hostPort + "/", "unsupported scheme \"gopher\"" },
+        { http("/to-ftp"), "redirect to an unsupported scheme" },
+        { http("/to-file"), "redirect to an unsupported scheme" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const Fetched f = fetch(c.url);
+        EXPECT_EQ(f.page, QStringLiteral(""));
+        EXPECT_OUTCOME(f, Kind::UnsupportedScheme, c.text);
+    }
+}
+
+TEST_F(HttpUtilTest, NetworkFailuresAreRecorded)
+{
+    RawSocketServer closes([](RawSocketServer::Connection& c) { c.readHead(); });
+    RawSocketServer truncates([](RawSocketServer::Connection& c) {
+        c.readHead();
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc");
+    });
+    RawSocketServer notHttp([](RawSocketServer::Connection& c) {
+        c.readHead();
+        c.send("hello there\r\n");
+    });
+    struct Case {
+        std::string url;
+        Kind kind;
+        const char* text;
+    };
+    const Case cases[] = {
+        { "http://127.0.0.1:" + std::to_string(closedPort()) + "/", Kind::Refused, "connection refused" },
+        { "https://127.0.0.1:" + std::to_string(plain->port()) + "/page", Kind::Tls, "TLS handshake failed" },
+        { closes.baseUrl() + "/", Kind::Other, "empty reply from server" },
+        { truncates.baseUrl() + "/", Kind::Other, "connection closed before the page was complete" },
+        { notHttp.baseUrl() + "/", Kind::Other, "reply is not HTTP" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const Fetched f = fetch(c.url);
+        EXPECT_EQ(f.page, QStringLiteral(""));
+        EXPECT_OUTCOME(f, c.kind, c.text);
+    }
+}
+
+TEST_F(HttpUtilTest, OneObjectServesSeveralFetches)
+{
+    TestProxy proxy;
+    const QStringList viaProxy = { "127.0.0.1", QString::number(proxy.port()), "", "" };
+    HttpUtil http(5);
+    QString page;
+    http.GetPage(QString::fromStdString(HttpUtilTest::http("/missing")), {}, {}, nullptr, page);
+    EXPECT_EQ(http.outcome().text, QStringLiteral("HTTP 404"));
+    http.GetPage(QString::fromStdString(HttpUtilTest::http("/page")), {}, {}, &viaProxy, page);
+    EXPECT_EQ(page, QString::fromStdString("proxied " + HttpUtilTest::http("/page")));
+    EXPECT_TRUE(http.outcome().ok());
+    // Options of the last fetch do not leak into the next one.
+    http.GetPage(QString::fromStdString(HttpUtilTest::http("/headers")), {}, {}, nullptr, page);
+    EXPECT_EQ(page, QStringLiteral("ua (none), referer (none)"));
+    EXPECT_EQ(proxy.requests().size(), 1u);
+}
+
+TEST_F(HttpUtilTest, UrlIsSentPercentEncoded)
+{
+    std::mutex mutex;
+    std::string requestLine;
+    RawSocketServer server([&](RawSocketServer::Connection& c) {
+        const std::string head = c.readHead();
+        {
+            std::lock_guard lock(mutex);
+            requestLine = head.substr(0, head.find("\r\n"));
+        }
+        c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    const Fetched f = fetchOnce(server.baseUrl() + "/a b/caf\xC3\xA9/%41?q=x y#frag");
+    EXPECT_EQ(f.page, QStringLiteral("ok"));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(requestLine, "GET /a%20b/caf%c3%a9/%41?q=x+y HTTP/1.1");
+}

@@ -1,0 +1,151 @@
+#include "fetch/IdentityLists.h"
+#include "results/FileUtil.h"
+#include "support/QtPrinters.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include <atomic>
+#include <map>
+#include <thread>
+#include <vector>
+
+TEST(BuildProxyList, SplittingRules)
+{
+    struct Case {
+        QString line;
+        QStringList fields;
+    };
+    const Case cases[] = {
+        { "host:8080:user:pass", { "host", "8080", "user", "pass" } },
+        { "host:8080", { "host", "8080", "", "" } },
+        { "host", { "host", "", "", "" } },
+        { "host::user:pass", { "host", "", "user", "pass" } },
+        { "host:8080:", { "host", "8080", "", "" } },
+        { ":8080", { "", "8080", "", "" } },
+        { "", { "", "", "", "" } },
+        { " \t ", { "", "", "", "" } },
+        // Blanks separate like a colon; next to a colon they add nothing.
+        { "  host : 8080 :user", { "host", "8080", "user", "" } },
+        { "host:8080:user:pa ss", { "host", "8080", "user", "pa", "ss" } },
+        { "host:8080:user:\"pa ss\"", { "host", "8080", "user", "pa ss" } },
+        { "host:8080:user:\"p:a \"\"q\"\"\"", { "host", "8080", "user", "p:a \"q\"" } },
+        { "\"unclosed: to the end", { "unclosed: to the end", "", "", "" } },
+        { "\"\":8080", { "", "8080", "", "" } },
+        { "\"ab\"cd:x", { "ab", "cd", "x", "" } },
+        { "ho\"st:1", { "ho\"st", "1", "", "" } },
+        // A colon at the very end adds an empty field; one followed by blanks does not.
+        { "a:b:c:d:", { "a", "b", "c", "d", "" } },
+        { "a:b:c:d: ", { "a", "b", "c", "d" } },
+        { "a:b:c:d:e:f", { "a", "b", "c", "d", "e", "f" } },
+        { "a::::", { "a", "", "", "", "" } },
+        { QString::fromUtf8("h\u00f6st\u00a0x:1"), { QString::fromUtf8("h\u00f6st\u00a0x"), "1", "", "" } },
+        { QString("a") + QChar(1) + "b", { "a", "b", "", "" } },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line.toStdString());
+        EXPECT_EQ(buildProxyList(c.line), c.fields);
+    }
+}
+
+TEST(IdentityLists, LoadsTheThreeFilesInOrder)
+{
+    TempDir dir;
+    dir.write("proxies.txt", "h1:1\r\n\r\nh2:2\r\n");
+    dir.write("referers.txt", "\xEF\xBB\xBFhttp://caf\xC3\xA9/\r\n");
+    dir.write("user_agents.txt", "");
+    const QString folder = dir.dir().path() + u'/';
+    IdentityLists lists;
+    EXPECT_TRUE(lists.ListProxies()->isEmpty());
+    lists.ReloadSettingsList(folder);
+    EXPECT_EQ(*lists.ListProxies(), QStringList({ "h1:1", "", "h2:2" }));
+    EXPECT_EQ(*lists.ListReferers(), QStringList({ QString::fromUtf8("http://caf\u00e9/") }));
+    EXPECT_TRUE(lists.ListUserAgents()->isEmpty());
+
+    // The first missing file in load order is named, and no list changes.
+    QFile::remove(dir.path("referers.txt"));
+    QFile::remove(dir.path("user_agents.txt"));
+    dir.write("proxies.txt", "other:3\n");
+    try {
+        lists.ReloadSettingsList(folder);
+        FAIL() << "no error for a missing file";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("referers.txt"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(lists.ListProxies()->size(), 3);
+    EXPECT_EQ(lists.ListReferers()->size(), 1);
+}
+
+TEST(IdentityLists, ReloadSwapsASnapshotOrKeepsTheOldOne)
+{
+    TempDir dir;
+    const QString path = dir.write("user_agents.txt", "A\nB\n");
+    IdentityLists lists;
+    lists.reloadList(IdentityKind::UserAgents, path);
+    const IdentityList before = lists.ListUserAgents();
+    dir.write("user_agents.txt", "C\n");
+    lists.reloadList(IdentityKind::UserAgents, path);
+    EXPECT_EQ(*before, QStringList({ "A", "B" })); // a reader's snapshot never changes under it
+    EXPECT_EQ(*lists.ListUserAgents(), QStringList({ "C" }));
+
+    QFile::remove(path);
+    EXPECT_THROW(lists.reloadList(IdentityKind::UserAgents, path), FileError);
+    EXPECT_EQ(*lists.ListUserAgents(), QStringList({ "C" }));
+    EXPECT_EQ(identityFileName(IdentityKind::UserAgents), "user_agents.txt");
+}
+
+TEST(DrawEntry, EmptyListsGiveNothingAndDrawsAreUniform)
+{
+    EXPECT_EQ(drawEntry(nullptr), std::nullopt);
+    EXPECT_EQ(drawEntry(std::make_shared<const QStringList>()), std::nullopt);
+    EXPECT_EQ(drawEntry(std::make_shared<const QStringList>(QStringList { "only" })), "only");
+
+    seedIdentityRandom(20240601);
+    // An empty line is an entry like any other.
+    const auto list = std::make_shared<const QStringList>(QStringList { "a", "", "c", "a" });
+    std::map<QString, int> counts;
+    const int draws = 40000;
+    for (int i = 0; i < draws; ++i)
+        ++counts[*drawEntry(list)];
+    ASSERT_EQ(counts.size(), 3u);
+    // Expected 10000 per slot; the bounds are over six standard deviations wide.
+    EXPECT_NEAR(counts["a"], 20000, 600);
+    EXPECT_NEAR(counts[""], 10000, 600);
+    EXPECT_NEAR(counts["c"], 10000, 600);
+}
+
+TEST(DrawEntry, ManyThreadsDrawWhileTheListIsReloaded)
+{
+    TempDir dir;
+    const QString one = dir.write("one.txt", "x\n");
+    const QString three = dir.write("three.txt", "y1\ny2\ny3\n");
+    IdentityLists lists;
+    lists.reloadList(IdentityKind::Referers, three);
+
+    std::atomic<bool> stop { false };
+    std::atomic<int> bad { 0 };
+    std::atomic<long> drawn { 0 };
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t) {
+        workers.emplace_back([&] {
+            while (!stop.load()) {
+                const std::optional<QString> e = drawEntry(lists.ListReferers());
+                if (!e || !(*e == u"x" || *e == u"y1" || *e == u"y2" || *e == u"y3"))
+                    ++bad;
+                ++drawn;
+            }
+        });
+    }
+    for (int i = 0; i < 300; ++i)
+        lists.reloadList(IdentityKind::Referers, i % 2 ? three : one);
+    // Keep drawing for a moment after the last reload, so every thread has drawn at all.
+    while (drawn.load() < 20000)
+        std::this_thread::yield();
+    stop = true;
+    for (std::thread& t : workers)
+        t.join();
+    EXPECT_EQ(bad.load(), 0);
+}
