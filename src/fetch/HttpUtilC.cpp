@@ -99,7 +99,7 @@ size_t HttpUtil::Impl::onHeader(char* data, size_t size, size_t count, void* sel
         // A new response (after a redirect, a 100 or a proxy tunnel): nothing before it belongs to the page.
         d->body.clear();
         d->keepBody = false;
-    } else if (n <= 2 && (data[0] == '\r' || data[0] == '\n')) {
+    } else if (n >= 1 && n <= 2 && (data[0] == '\r' || data[0] == '\n')) {
         long status = 0;
         curl_easy_getinfo(d->easy, CURLINFO_RESPONSE_CODE, &status);
         // libcurl would follow a Location on a 304; it is the final answer.
@@ -300,8 +300,13 @@ void HttpUtil::Impl::describeFailure(CURLcode rc, bool stalled, bool viaProxy, i
         return fail(Kind::ProxyAuth, QStringLiteral("proxy authentication failed (HTTP 407)"));
 
     switch (rc) {
-    case CURLE_OPERATION_TIMEDOUT:
-        return fail(Kind::Timeout, QStringLiteral("connection timed out after ") + secondsText(timeoutInSec - 1));
+    case CURLE_OPERATION_TIMEDOUT: {
+        // Without a connect limit of ours, libcurl's own default ran out.
+        curl_off_t spent = 0;
+        curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &spent);
+        const int limit = timeoutInSec > 1 ? timeoutInSec - 1 : int(spent / 1000000);
+        return fail(Kind::Timeout, QStringLiteral("connection timed out after ") + secondsText(limit));
+    }
     case CURLE_COULDNT_RESOLVE_HOST:
         return fail(Kind::Dns, QStringLiteral("host not found"));
     case CURLE_COULDNT_RESOLVE_PROXY:

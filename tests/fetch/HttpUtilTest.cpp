@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -148,12 +149,17 @@ protected:
     {
         plain = std::make_unique<TestHttpServer>();
         tls = TestHttpServer::makeTls();
-        plain->start();
-        tls->start();
         addRoutes(*plain);
         addRoutes(*tls);
-        plain->redirect("/to-tls", tls->baseUrl() + "/page", 301);
-        tls->redirect("/to-plain", plain->baseUrl() + "/page", 302);
+        // Routes go in before the servers run; the ports are known only then.
+        plain->get("/to-tls", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("https://127.0.0.1:" + std::to_string(tlsPort.load()) + "/page", 301);
+        });
+        tls->get("/to-plain", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("http://127.0.0.1:" + std::to_string(plainPort.load()) + "/page", 302);
+        });
+        plainPort = plain->start();
+        tlsPort = tls->start();
     }
     static void TearDownTestSuite()
     {
@@ -165,6 +171,7 @@ protected:
 
     static inline std::unique_ptr<TestHttpServer> plain;
     static inline std::unique_ptr<TestHttpServer> tls;
+    static inline std::atomic<int> plainPort { 0 }, tlsPort { 0 };
 };
 
 // Sets an environment variable for one scope.
@@ -243,7 +250,8 @@ TEST_F(HttpUtilTest, SchemeInCapitalsAndSelfSignedCertificate)
     const Fetched f = fetch(upper);
     EXPECT_EQ(f.page, QStringLiteral("<html>hello</html>"));
     EXPECT_OUTCOME(f, Kind::Ok, "");
-    EXPECT_EQ(fetch("Http://127.0.0.1:" + std::to_string(plain->port()) + "/page").page, QStringLiteral("<html>hello</html>"));
+    EXPECT_EQ(fetch("Http://127.0.0.1:" + std::to_string(plain->port()) + "/page").page,
+        QStringLiteral("<html>hello</html>"));
 }
 
 TEST_F(HttpUtilTest, OffersOldAndNewTlsVersions)

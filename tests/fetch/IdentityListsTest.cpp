@@ -139,8 +139,11 @@ TEST(DrawEntry, ManyThreadsDrawWhileTheListIsReloaded)
             }
         });
     }
-    for (int i = 0; i < 300; ++i)
-        lists.reloadList(IdentityKind::Referers, i % 2 ? three : one);
+    std::thread reloader([&] {
+        for (int i = 0; i < 300; ++i)
+            lists.reloadList(IdentityKind::Referers, i % 2 ? three : one);
+    });
+    reloader.join();
     // Keep drawing for a moment after the last reload, so every thread has drawn at all.
     while (drawn.load() < 20000)
         std::this_thread::yield();

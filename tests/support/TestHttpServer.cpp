@@ -1,10 +1,5 @@
 #include "support/TestHttpServer.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-
 #include <chrono>
 #include <stdexcept>
 
@@ -18,23 +13,43 @@ TestHttpServer::TestHttpServer(std::unique_ptr<httplib::Server> server, bool tls
     m_server->set_tcp_nodelay(true);
 }
 
+namespace
+{
+
+// One self-signed certificate per test process, made in memory: no openssl process to fork, which
+// also keeps ThreadSanitizer runs clean.
+struct TestCertificate {
+    EVP_PKEY* key = nullptr;
+    X509* cert = nullptr;
+    TestCertificate()
+    {
+        key = EVP_RSA_gen(2048);
+        cert = X509_new();
+        if (!key || !cert)
+            return;
+        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+        X509_gmtime_adj(X509_getm_notBefore(cert), 0);
+        X509_gmtime_adj(X509_getm_notAfter(cert), 24L * 3600);
+        X509_set_pubkey(cert, key);
+        X509_NAME* name = X509_get_subject_name(cert);
+        X509_NAME_add_entry_by_txt(
+            name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+        X509_set_issuer_name(cert, name);
+        if (X509_sign(cert, key, EVP_sha256()) == 0) {
+            X509_free(cert);
+            cert = nullptr;
+        }
+    }
+};
+
+} // namespace
+
 std::unique_ptr<TestHttpServer> TestHttpServer::makeTls(const std::function<void(SSL_CTX&)>& tune)
 {
-    // One certificate per test process is enough; made with the openssl tool.
-    static QTemporaryDir dir;
-    const QString cert = dir.filePath(QStringLiteral("cert.pem"));
-    const QString key = dir.filePath(QStringLiteral("key.pem"));
-    if (!QFile::exists(cert)) {
-        const int rc = QProcess::execute(QStringLiteral("openssl"),
-            { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("1"),
-                QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), key,
-                QStringLiteral("-out"), cert });
-        if (rc != 0)
-            throw std::runtime_error("openssl could not make a test certificate");
-    }
-    auto server
-        = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+    static const TestCertificate certificate;
+    if (!certificate.key || !certificate.cert)
+        throw std::runtime_error("could not make a test certificate");
+    auto server = std::make_unique<httplib::SSLServer>(certificate.cert, certificate.key);
     if (!server->is_valid())
         throw std::runtime_error("TLS test server could not load its certificate");
     if (tune)
