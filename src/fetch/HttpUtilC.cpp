@@ -78,7 +78,7 @@ struct HttpUtil::Impl {
 
     bool checkUrl(const QString& address);
     bool configure(const QString& referer, const QString& userAgent, const ProxySettings& proxy, int timeoutInSec);
-    CURLcode perform(int readLimitMs, bool& stalled);
+    CURLcode perform(long long readLimitMs, bool& stalled);
     void describeFailure(CURLcode rc, bool stalled, bool viaProxy, int timeoutInSec);
     void fetch(const QString& address, const QString& referer, const QString& userAgent,
         const QStringList* proxyParams, int timeoutInSec, std::string& page);
@@ -250,7 +250,7 @@ bool HttpUtil::Impl::configure(
 }
 
 // curl_easy_perform's loop, with the read limit measured to the millisecond from the last byte received.
-CURLcode HttpUtil::Impl::perform(int readLimitMs, bool& stalled)
+CURLcode HttpUtil::Impl::perform(long long readLimitMs, bool& stalled)
 {
     stalled = false;
     if (curl_multi_add_handle(multi, easy) != CURLM_OK)
@@ -380,7 +380,7 @@ void HttpUtil::Impl::fetch(const QString& address, const QString& referer, const
         return;
 
     bool stalled = false;
-    const CURLcode rc = perform(timeoutInSec * 1000, stalled);
+    const CURLcode rc = perform(timeoutInSec * 1000LL, stalled);
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     outcome.httpStatus = int(status);

@@ -20,31 +20,9 @@ using Clock = std::chrono::steady_clock;
 
 const char* kindName(Kind k)
 {
-    switch (k) {
-    case Kind::Ok:
-        return "Ok";
-    case Kind::HttpStatus:
-        return "HttpStatus";
-    case Kind::Timeout:
-        return "Timeout";
-    case Kind::Dns:
-        return "Dns";
-    case Kind::Refused:
-        return "Refused";
-    case Kind::Tls:
-        return "Tls";
-    case Kind::ProxyAuth:
-        return "ProxyAuth";
-    case Kind::TooManyRedirects:
-        return "TooManyRedirects";
-    case Kind::BadProxy:
-        return "BadProxy";
-    case Kind::UnsupportedScheme:
-        return "UnsupportedScheme";
-    case Kind::Other:
-        return "Other";
-    }
-    return "?";
+    static const char* const names[] = { "Ok", "HttpStatus", "Timeout", "Dns", "Refused", "Tls", "ProxyAuth",
+        "TooManyRedirects", "BadProxy", "UnsupportedScheme", "Other" };
+    return names[static_cast<int>(k)];
 }
 
 struct Fetched {
@@ -61,26 +39,6 @@ struct Request {
     int timeout = 5;
 };
 
-// Fetches with both entry points (two HttpUtil objects), so each test covers both.
-Fetched fetch(const std::string& url, const Request& rq = {})
-{
-    Fetched f;
-    f.page = QStringLiteral("stale");
-    f.utf8 = "stale";
-    const auto start = Clock::now();
-    {
-        HttpUtil http(rq.timeout);
-        http.GetPage(QString::fromStdString(url), rq.referer, rq.userAgent, rq.proxy, f.page);
-        f.outcome = http.outcome();
-    }
-    f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    HttpUtil http(rq.timeout);
-    http.GetPageUtf8(QString::fromStdString(url), rq.referer, rq.userAgent, rq.proxy, f.utf8);
-    EXPECT_EQ(http.outcome().kind, f.outcome.kind) << "GetPageUtf8 disagrees for " << url;
-    EXPECT_EQ(QString::fromStdString(f.utf8), f.page) << "GetPageUtf8 disagrees for " << url;
-    return f;
-}
-
 // Only the GetPage half, for servers that answer once or slowly.
 Fetched fetchOnce(const std::string& url, const Request& rq = {})
 {
@@ -91,6 +49,18 @@ Fetched fetchOnce(const std::string& url, const Request& rq = {})
     http.GetPage(QString::fromStdString(url), rq.referer, rq.userAgent, rq.proxy, f.page);
     f.outcome = http.outcome();
     f.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return f;
+}
+
+// Fetches with both entry points (two HttpUtil objects), so each test covers both.
+Fetched fetch(const std::string& url, const Request& rq = {})
+{
+    Fetched f = fetchOnce(url, rq);
+    f.utf8 = "stale";
+    HttpUtil http(rq.timeout);
+    http.GetPageUtf8(QString::fromStdString(url), rq.referer, rq.userAgent, rq.proxy, f.utf8);
+    EXPECT_EQ(http.outcome().kind, f.outcome.kind) << "GetPageUtf8 disagrees for " << url;
+    EXPECT_EQ(QString::fromStdString(f.utf8), f.page) << "GetPageUtf8 disagrees for " << url;
     return f;
 }
 
