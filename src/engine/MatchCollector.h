@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+// Collects the matches of pattern in one page: the count and the match list text of its grid row.
+// The collecting search is case-insensitive; with a replacement template each match is rewritten
+// by a case-sensitive search inside that match alone. removeDuplicated sorts the values and keeps
+// the first of those that compare equal ignoring case.
+// Never throws: a bad or empty pattern gives 0 and an empty text. Callable from any thread at once
+// (no shared mutable state).
+void ApplyRegexToHtml(const QString& htmlSource, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, bool removeDuplicated);
+
+// The same on a page already held as UTF-8; precondition: valid UTF-8 (the fetcher guarantees it).
+// Lets the engine skip a QString round trip per page. Both give identical results.
+void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, bool removeDuplicated);

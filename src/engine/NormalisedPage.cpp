@@ -1,0 +1,106 @@
+#include "engine/NormalisedPage.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace
+{
+
+// Uninitialised on purpose: every byte used is written first, and zeroing 50 MB costs as much as
+// matching it.
+struct PageBuffer {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity = 0;
+
+    // Grows to at least n bytes, keeping the first keep bytes.
+    char* ensure(std::size_t n, std::size_t keep)
+    {
+        if (n > capacity) {
+            const std::size_t grown = std::max(n, capacity + capacity / 2);
+            std::unique_ptr<char[]> bigger(new char[grown]);
+            if (keep)
+                std::memcpy(bigger.get(), data.get(), keep);
+            data = std::move(bigger);
+            capacity = grown;
+        }
+        return data.get();
+    }
+};
+
+thread_local PageBuffer t_buffer;
+
+bool isTrimmed(char16_t c)
+{
+    return c <= 32;
+}
+
+// Copies [from, from + n) to out without line feeds; returns the bytes written.
+std::size_t copyWithoutLineFeeds(const char* from, std::size_t n, char* out)
+{
+    const char* end = from + n;
+    char* o = out;
+    while (from < end) {
+        const char* lf = static_cast<const char*>(std::memchr(from, '\n', std::size_t(end - from)));
+        const char* stop = lf ? lf : end;
+        std::memmove(o, from, std::size_t(stop - from));
+        o += stop - from;
+        from = lf ? lf + 1 : end;
+    }
+    return std::size_t(o - out);
+}
+
+} // namespace
+
+NormalisedPage::NormalisedPage(std::string_view utf8)
+{
+    std::size_t begin = 0, end = utf8.size();
+    while (begin < end && isTrimmed(static_cast<unsigned char>(utf8[begin])))
+        ++begin;
+    while (end > begin && isTrimmed(static_cast<unsigned char>(utf8[end - 1])))
+        --end;
+    const std::string_view text = utf8.substr(begin, end - begin);
+    const void* firstLf = std::memchr(text.data(), '\n', text.size());
+    if (!firstLf) {
+        m_text = text;
+        return;
+    }
+    char* out = t_buffer.ensure(text.size(), 0);
+    m_text = std::string_view(out, copyWithoutLineFeeds(text.data(), text.size(), out));
+}
+
+NormalisedPage::NormalisedPage(QStringView text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isTrimmed(text[begin].unicode()))
+        ++begin;
+    while (end > begin && isTrimmed(text[end - 1].unicode()))
+        --end;
+    text = text.sliced(begin, end - begin);
+
+    // Encoded in slices so that the buffer grows with the UTF-8 size, not with the worst case of three
+    // bytes per code unit; a slice never ends between the two halves of a surrogate pair. toUtf8() per
+    // slice, so that an unpaired surrogate gives exactly what the whole page's toUtf8() would.
+    constexpr qsizetype Slice = 64 * 1024;
+    std::size_t size = 0;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype n = std::min(Slice, text.size() - at);
+        if (at + n < text.size() && text[at + n - 1].isHighSurrogate())
+            --n;
+        const QByteArray utf8 = text.sliced(at, n).toUtf8();
+        char* base = t_buffer.ensure(size + std::size_t(utf8.size()), size);
+        size += copyWithoutLineFeeds(utf8.constData(), std::size_t(utf8.size()), base + size);
+        at += n;
+    }
+    m_text = std::string_view(t_buffer.data.get(), size);
+}
+
+NormalisedPage::~NormalisedPage()
+{
+    if (t_buffer.capacity > KeptBufferBytes) {
+        t_buffer.data.reset();
+        t_buffer.capacity = 0;
+    }
+}

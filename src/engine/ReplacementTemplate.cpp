@@ -1,0 +1,291 @@
+#include "engine/ReplacementTemplate.h"
+
+#include <algorithm>
+
+namespace
+{
+
+std::string toUtf8(QStringView text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), std::size_t(bytes.size()));
+}
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+bool isNameStart(QChar c)
+{
+    return c.isLetter() || c == u'_';
+}
+
+bool isNameChar(QChar c)
+{
+    return isNameStart(c) || isAsciiDigit(c);
+}
+
+// Where a name that starts at from ends (from itself when there is none).
+qsizetype nameEnd(const QString& t, qsizetype from)
+{
+    if (from >= t.size() || !isNameStart(t[from]))
+        return from;
+    qsizetype k = from + 1;
+    while (k < t.size() && isNameChar(t[k]))
+        ++k;
+    return k;
+}
+
+// \I: a word starts after a blank, a control character, one of !"#$%&(*+,-.<?[{ or the middle dot.
+bool breaksWord(char32_t c)
+{
+    if (c < 128 && std::u16string_view(u"!\"#$%&(*+,-.<?[{").find(char16_t(c)) != std::u16string_view::npos)
+        return true;
+    return c == 0xB7 || QChar::isSpace(c) || QChar::category(c) == QChar::Other_Control;
+}
+
+bool isApostrophe(char32_t c)
+{
+    return c == u'\'' || c == 0x2019;
+}
+
+QString initialCaps(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    bool wordStart = true;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n
+            = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
+        const QStringView one = text.sliced(i, n);
+        const char32_t c = n == 2 ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        i += n;
+        if (breaksWord(c)) {
+            out += one;
+            wordStart = true;
+        } else if (wordStart && isApostrophe(c)) {
+            out += one; // passed over: the next character still starts the word
+        } else if (wordStart) {
+            out += one.toString().toUpper();
+            wordStart = false;
+        } else {
+            out += one.toString().toLower();
+        }
+    }
+    return out;
+}
+
+QString convertCase(char mode, std::string_view utf8)
+{
+    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    switch (mode) {
+    case 'L':
+        return text.toLower();
+    case 'U':
+        return text.toUpper();
+    case 'F': {
+        if (text.isEmpty())
+            return text;
+        const qsizetype n = text.size() > 1 && text[0].isHighSurrogate() && text[1].isLowSurrogate() ? 2 : 1;
+        return text.first(n).toUpper() + text.sliced(n).toLower();
+    }
+    default:
+        return initialCaps(text);
+    }
+}
+
+} // namespace
+
+ReplacementTemplate::ReplacementTemplate(const QString& text, const NameLookup& names)
+{
+    parse(text, names);
+}
+
+void ReplacementTemplate::appendLiteral(std::string_view utf8)
+{
+    if (utf8.empty())
+        return;
+    if (m_tokens.empty() || m_tokens.back().kind != Kind::Literal)
+        m_tokens.push_back(Token {});
+    m_tokens.back().literal.append(utf8);
+}
+
+void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
+{
+    QString literal;
+    const auto flush = [&] {
+        appendLiteral(toUtf8(literal));
+        literal.clear();
+    };
+    const auto emit = [&](Token token) {
+        flush();
+        m_tokens.push_back(std::move(token));
+    };
+    const auto at = [&](qsizetype i) { return i < t.size() ? t[i] : QChar(); };
+    const auto digit = [&](qsizetype i) { return isAsciiDigit(at(i)) ? at(i).unicode() - u'0' : -1; };
+
+    for (qsizetype i = 0; i < t.size(); ++i) {
+        const QChar c = t[i];
+        const QChar next = at(i + 1);
+        if ((c != u'$' && c != u'\\') || i + 1 >= t.size()) {
+            literal += c;
+            continue;
+        }
+        if (digit(i + 1) >= 0) {
+            emit(Token { Kind::Digits, {}, digit(i + 1), digit(i + 2), 0, {} });
+            i += digit(i + 2) >= 0 ? 2 : 1;
+            continue;
+        }
+        switch (next.unicode()) {
+        case u'&':
+            emit(Token { Kind::Number, {}, 0, -1, 0, {} });
+            ++i;
+            continue;
+        case u'`':
+            emit(Token { Kind::Before, {}, 0, -1, 0, {} });
+            ++i;
+            continue;
+        case u'\'':
+            emit(Token { Kind::After, {}, 0, -1, 0, {} });
+            ++i;
+            continue;
+        case u'+':
+            emit(Token { Kind::Highest, {}, 0, -1, 0, {} });
+            ++i;
+            continue;
+        case u'$':
+            literal += u'$';
+            ++i;
+            continue;
+        default:
+            break;
+        }
+        if (c == u'$') {
+            if (next == u'_') {
+                emit(Token { Kind::WholeValue, {}, 0, -1, 0, {} });
+                ++i;
+                continue;
+            }
+            if (next == u'{') {
+                qsizetype k = i + 2;
+                if (digit(k) >= 0) {
+                    int number = 0;
+                    for (; digit(k) >= 0; ++k)
+                        number = std::min(number * 10 + digit(k), 1 << 20); // far above any group count
+                    if (at(k) == u'}') {
+                        emit(Token { Kind::Number, {}, number, -1, 0, {} });
+                        i = k;
+                        continue;
+                    }
+                } else if ((k = nameEnd(t, i + 2)) > i + 2 && at(k) == u'}') {
+                    std::vector<int> groups = names(toUtf8(t.sliced(i + 2, k - i - 2)));
+                    if (groups.empty())
+                        literal += t.sliced(i, k + 1 - i);
+                    else
+                        emit(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
+                    i = k;
+                    continue;
+                }
+            }
+            literal += c;
+            continue;
+        }
+        // c is a backslash from here on.
+        if (next == u'\\') {
+            literal += u'\\';
+            ++i;
+            continue;
+        }
+        if (next == u'g' && at(i + 2) == u'<') {
+            const qsizetype k = nameEnd(t, i + 3);
+            if (k > i + 3 && at(k) == u'>') {
+                std::vector<int> groups = names(toUtf8(t.sliced(i + 3, k - i - 3)));
+                if (!groups.empty())
+                    emit(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
+                i = k;
+                continue;
+            }
+        }
+        const char mode = char(next.toUpper().unicode());
+        if ((mode == 'L' || mode == 'U' || mode == 'F' || mode == 'I') && next.unicode() < 128
+            && digit(i + 2) >= 0) {
+            emit(Token { Kind::Case, {}, digit(i + 2), digit(i + 3), mode, {} });
+            i += digit(i + 3) >= 0 ? 3 : 2;
+            continue;
+        }
+        literal += c;
+    }
+    flush();
+}
+
+const ReplacementTemplate::Group* ReplacementTemplate::resolve(
+    const Token& t, const Match& m, bool& secondIsLiteral) const
+{
+    int n = t.number;
+    secondIsLiteral = false;
+    if (t.second >= 0) {
+        if (n * 10 + t.second <= m.highestSet)
+            n = n * 10 + t.second;
+        else
+            secondIsLiteral = true;
+    }
+    return std::size_t(n) < m.groups.size() && m.groups[std::size_t(n)].set ? &m.groups[std::size_t(n)] : nullptr;
+}
+
+void ReplacementTemplate::expand(const Match& m, std::string& out) const
+{
+    const auto group = [&](int n) -> const Group* {
+        return n >= 0 && std::size_t(n) < m.groups.size() && m.groups[std::size_t(n)].set
+            ? &m.groups[std::size_t(n)]
+            : nullptr;
+    };
+    for (const Token& t : m_tokens) {
+        switch (t.kind) {
+        case Kind::Literal:
+            out += t.literal;
+            break;
+        case Kind::Number:
+            if (const Group* g = group(t.number))
+                out += g->text;
+            break;
+        case Kind::Digits:
+        case Kind::Case: {
+            bool secondIsLiteral = false;
+            if (const Group* g = resolve(t, m, secondIsLiteral)) {
+                if (t.kind == Kind::Digits)
+                    out += g->text;
+                else
+                    out += toUtf8(convertCase(t.caseMode, g->text));
+            }
+            if (secondIsLiteral)
+                out += char('0' + t.second);
+            break;
+        }
+        case Kind::Named:
+            for (int n : t.groups) {
+                if (const Group* g = group(n)) {
+                    out += g->text;
+                    break;
+                }
+            }
+            break;
+        case Kind::Before:
+            out += m.before;
+            break;
+        case Kind::After:
+            out += m.after;
+            break;
+        case Kind::Highest:
+            if (const Group* g = group(m.highestSet))
+                out += g->text;
+            break;
+        case Kind::WholeValue:
+            out += m.before;
+            if (const Group* g = group(0))
+                out += g->text;
+            out += m.after;
+            break;
+        }
+    }
+}

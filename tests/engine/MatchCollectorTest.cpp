@@ -1,0 +1,192 @@
+#include "engine/MatchCollector.h"
+#include "support/QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+struct Collected {
+    int count = -1;
+    QString text;
+    bool operator==(const Collected&) const = default;
+};
+
+void PrintTo(const Collected& c, std::ostream* os)
+{
+    *os << c.count << " ";
+    ::PrintTo(c.text, os);
+}
+
+// Runs both entry points and insists that they agree.
+Collected collect(
+    const QString& page, const QString& pattern, const QString& replacement = {}, bool unique = false)
+{
+    Collected fromText, fromUtf8;
+    ApplyRegexToHtml(page, pattern, replacement, fromText.count, fromText.text, unique);
+    const QByteArray utf8 = page.toUtf8();
+    ApplyRegexToHtmlUtf8(std::string_view(utf8.constData(), std::size_t(utf8.size())), pattern, replacement,
+        fromUtf8.count, fromUtf8.text, unique);
+    EXPECT_EQ(fromText, fromUtf8) << "the QString and UTF-8 entry points differ";
+    return fromText;
+}
+
+struct Case {
+    const char* name;
+    QString page, pattern, replacement;
+    bool unique;
+    int count;
+    QString text;
+};
+
+} // namespace
+
+TEST(MatchCollector, CollectsAsTheRowShowsIt)
+{
+    const Case cases[] = {
+        { "groups by template", "  <b>x</b>\n<b>y</b>  ", "<b>(.*?)</b>", "$1", false, 2, "x||y||" },
+        { "whole matches without template", "  <b>x</b>\n<b>y</b>  ", "<b>(.*?)</b>", "", false, 2,
+            "<b>x</b>||<b>y</b>||" },
+        { "one value has no separator", "id=42", "\\d+", "", false, 1, "42" },
+        { "collecting ignores case", "ABC and abc", "abc", "", false, 2, "ABC||abc||" },
+        { "unique keeps the form found first", "ABC and abc", "abc", "", true, 1, "ABC" },
+        { "unique sorts", "b a B", "[ab]", "", true, 2, "a||b||" },
+        { "unique compares rewritten values", "<b>Y</b><b>x</b><b>y</b>", "<b>(.)</b>", "$1", true, 2, "x||Y||" },
+        { "rewriting is case-sensitive", "ABC", "abc", "x", false, 1, "ABC" },
+        { "rewriting same case", "abc", "abc", "x", false, 1, "x" },
+        { "every match rewritten", "banana", "a", "[$0]", false, 3, "[a]||[a]||[a]||" },
+        { "empty rewrite still counts", "a ab", "a(b?)", "$1", false, 2, "||b||" },
+        { "look-arounds of the rewrite see only the value", "xa", "(?<=x)a", "Z", false, 1, "a" },
+        { "lookahead of the rewrite sees only the value", "ab", "a(?=b)", "Z", false, 1, "a" },
+        { "only empty matches", "abc", "z*", "", false, 0, "" },
+        { "empty matches skipped between others", "axxbx", "x*", "", false, 2, "xx||x||" },
+        { "after an empty match one character further", "ab", "(?=b)|b", "", false, 0, "" },
+        { "the step over an empty match is a whole character", "\u00e9x\u20acx", "x*", "", false, 2, "x||x||" },
+        { "bad pattern", "abc", "(", "", false, 0, "" },
+        { "bad quantifier", "abc", "a{2,1}", "", false, 0, "" },
+        { "empty pattern", "abc", "", "", false, 0, "" },
+        { "empty page", "", "a*", "", false, 0, "" },
+        { "page of blanks and line ends", " \r\n\t ", "\\s", "", false, 0, "" },
+        { "line feeds deleted", "a1\nb2", "a1b2", "", false, 1, "a1b2" },
+        { "lines joined are one line", "a\nb", "^b", "", false, 0, "" },
+        { "CR LF lines joined by CR", "a1\r\nb2\r\nc3\r\n", ".+", "", false, 3, "a1||b2||c3||" },
+        { "CR kept inside the text", "a\r\nb", "a\\rb", "", false, 1, "a\rb" },
+        { "CR still ends a line", "a\r\nb", "(?m)^b", "", false, 1, "b" },
+        { "any Unicode newline ends a line", "a\u2028b\u0085c", ".+", "", false, 3, "a||b||c||" },
+        { "trimmed at both ends, tabs inside kept", "\t\x01 a\tb \r\n", ".+", "", false, 1, "a\tb" },
+        { "case-insensitive beyond ASCII", "\u00e4rger", "\u00c4RGER", "", false, 1, "\u00e4rger" },
+        { "\\C is refused", "abc", "a\\C", "", false, 0, "" },
+        { "several matches rewritten in place", "a-a-a", "A.*A|a", "[$`|$']", false, 1,
+            "[|-a-a]-[[|-a-a]-|-a]-[[|-a-a]-[[|-a-a]-|-a]-|]" },
+        { "the whole value includes earlier replacements", "a-a-a", "A.*A|a", "($_)", false, 1,
+            "(a-a-a)-((a-a-a)-a-a)-((a-a-a)-((a-a-a)-a-a)-a)" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(collect(c.page, c.pattern, c.replacement, c.unique), (Collected { c.count, c.text }));
+        // The interpreter, used where the JIT is not available, gives the same.
+        if (!c.pattern.isEmpty()) {
+            EXPECT_EQ(collect(c.page, "(*NO_JIT)" + c.pattern, c.replacement, c.unique),
+                (Collected { c.count, c.text }));
+        }
+    }
+}
+
+TEST(MatchCollector, EngineErrorKeepsWhatWasCollected)
+{
+    // The nested quantifier backtracks beyond the match limit on the run of a's.
+    const QString page = "b b b " + QString(30, u'a');
+    for (const QString& prefix : { QString(), QStringLiteral("(*NO_JIT)") }) {
+        SCOPED_TRACE(prefix.toStdString());
+        EXPECT_EQ(collect(page, prefix + "(*LIMIT_MATCH=100000)b|(a+)+c"), (Collected { 3, "b||b||b||" }));
+        // Without the lowered limit the default one still ends the match.
+        EXPECT_EQ(collect(page, prefix + "b|(a+)+c"), (Collected { 3, "b||b||b||" }));
+    }
+}
+
+TEST(MatchCollector, PageTextIsAlwaysValidUtf8)
+{
+    // Invalid bytes decode to U+FFFD; an unpaired surrogate, which UTF-8 cannot carry, becomes '?'.
+    const QString fromBadBytes = QString::fromUtf8("a\xff\xfe"
+                                                   "b\xc3");
+    EXPECT_EQ(collect(fromBadBytes, ".+"), (Collected { 1, "a\ufffd\ufffdb\ufffd" }));
+    const QString surrogates = QStringLiteral("x") + QChar(0xD800) + "y" + QChar(0xDC00) + "z" + QChar(0xD83D);
+    EXPECT_EQ(collect(surrogates, ".+"), (Collected { 1, "x?y?z?" }));
+    const QString pair = QStringLiteral("a\U0001F600b");
+    EXPECT_EQ(collect(pair, "."), (Collected { 3, "a||\U0001F600||b||" }));
+}
+
+TEST(MatchCollector, UniqueOrderFollowsTheLocale)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const Collected german = collect("Zebra \u00e4pfel apfel Apfel", "\\S+", "", true);
+    QLocale::setDefault(QLocale::c());
+    const Collected c = collect("Zebra \u00e4pfel apfel Apfel", "\\S+", "", true);
+    QLocale::setDefault(saved);
+    EXPECT_EQ(german, (Collected { 3, "apfel||\u00e4pfel||Zebra||" }));
+    EXPECT_EQ(c, (Collected { 3, "apfel||Zebra||\u00e4pfel||" }));
+}
+
+TEST(MatchCollector, LargePage)
+{
+    // About 50 MB of markup with line feeds, two addresses per block.
+    const std::string block = "<tr><td>Anna Keller</td><td><a href=\"mailto:a.keller@example.com\">mail</a></td>\n"
+                              "<td>press: PRESS@News.Example.io</td></tr>\r\n<p>"
+        + std::string(400, 'x') + "</p>\n";
+    const int blocks = 50'000'000 / int(block.size()) + 1;
+    std::string page;
+    page.reserve(block.size() * std::size_t(blocks));
+    for (int i = 0; i < blocks; ++i)
+        page += block;
+    const QString pattern = "[a-z0-9._%+-]+@[a-z0-9.-]+\\.[a-z]{2,}";
+
+    int count = 0;
+    QString text;
+    ApplyRegexToHtmlUtf8(page, pattern, "", count, text, false);
+    EXPECT_EQ(count, 2 * blocks);
+    EXPECT_TRUE(text.startsWith("a.keller@example.com||PRESS@News.Example.io||a.keller@"));
+    EXPECT_EQ(
+        text.size(), qsizetype(blocks) * qsizetype(sizeof("a.keller@example.com||PRESS@News.Example.io||") - 1));
+
+    int fromTextCount = 0;
+    QString fromText;
+    ApplyRegexToHtml(QString::fromStdString(page), pattern, "", fromTextCount, fromText, false);
+    EXPECT_EQ(fromTextCount, count);
+    EXPECT_EQ(fromText, text);
+
+    // The rewrite is case-sensitive, so the upper-case address stays as found.
+    ApplyRegexToHtmlUtf8(page, pattern, "<$0>", count, text, true);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(text, "<a.keller@example.com>||PRESS@News.Example.io||");
+}
+
+TEST(MatchCollector, ConcurrentCallsAgree)
+{
+    const QString page = QString("<a href=\"/x\">X</a> <a href=\"/Y\">y</a> caf\u00e9 CAF\u00c9 \n").repeated(200);
+    const Collected plain = collect(page, "<a href=\"([^\"]+)\"", "\\U1");
+    const Collected unique = collect(page, "caf\u00e9|(?<h>/\\w)", "${h}\\I0", true);
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) {
+                Collected a, b;
+                ApplyRegexToHtml(page, "<a href=\"([^\"]+)\"", "\\U1", a.count, a.text, false);
+                ApplyRegexToHtml(page, "caf\u00e9|(?<h>/\\w)", "${h}\\I0", b.count, b.text, true);
+                failures[std::size_t(t)] += !(a == plain) + !(b == unique);
+            }
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(plain.count, 400);
+    EXPECT_EQ(unique, (Collected { 4, "/a/a||/x/x||/Y/y||Caf\u00e9||" }));
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
