@@ -6,7 +6,24 @@
 #include <numeric>
 #include <vector>
 
-MatchList::MatchList(bool unique) : m_unique(unique) { }
+namespace
+{
+
+thread_local std::string t_plain;
+
+} // namespace
+
+MatchList::MatchList(bool unique) : m_unique(unique), m_plain(t_plain)
+{
+    m_plain.clear();
+}
+
+MatchList::~MatchList()
+{
+    m_plain.clear();
+    if (m_plain.capacity() > KeptBufferBytes)
+        m_plain.shrink_to_fit();
+}
 
 void MatchList::add(std::string_view utf8)
 {

@@ -14,6 +14,9 @@ class MatchList
 {
 public:
     explicit MatchList(bool unique);
+    ~MatchList();
+    MatchList(const MatchList&) = delete;
+    MatchList& operator=(const MatchList&) = delete;
 
     void add(std::string_view utf8);
     void add(const QString& value);
@@ -27,6 +30,11 @@ public:
 private:
     bool m_unique;
     qsizetype m_size = 0;
-    std::string m_plain; // plain mode: "value||value||..." in UTF-8, converted once at the end
+    std::string& m_plain; // plain mode: "value||value||..." in UTF-8, converted once at the end
     QStringList m_values; // unique mode
+
+public:
+    // The plain text is built in a buffer of the calling thread that keeps up to this much for the next
+    // call (one list per thread at a time), so that many values do not pay for fresh memory each call.
+    static constexpr std::size_t KeptBufferBytes = 16 * 1024 * 1024;
 };

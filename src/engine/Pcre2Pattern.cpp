@@ -3,6 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -17,66 +18,108 @@ std::string errorText(int code)
                  : std::string(reinterpret_cast<char*>(buffer), std::size_t(n));
 }
 
-} // namespace
-
-Pcre2Pattern::Pcre2Pattern(std::string_view patternUtf8, Case caseMode)
+std::shared_ptr<pcre2_code> compile(std::string_view patternUtf8, Pcre2Pattern::Case caseMode)
 {
     pcre2_compile_context* compileContext = pcre2_compile_context_create(nullptr);
     if (!compileContext)
         throw std::bad_alloc();
     pcre2_set_newline(compileContext, PCRE2_NEWLINE_ANY);
     std::uint32_t options = PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C;
-    if (caseMode == Case::Insensitive)
+    if (caseMode == Pcre2Pattern::Case::Insensitive)
         options |= PCRE2_CASELESS;
     int error = 0;
     PCRE2_SIZE errorOffset = 0;
-    m_code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(patternUtf8.data()), patternUtf8.size(), options, &error,
-        &errorOffset, compileContext);
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(patternUtf8.data()), patternUtf8.size(), options,
+        &error, &errorOffset, compileContext);
     pcre2_compile_context_free(compileContext);
-    if (!m_code)
+    if (!code)
         throw PatternError(errorText(error) + " at offset " + std::to_string(errorOffset));
-
+    std::shared_ptr<pcre2_code> owned(code, pcre2_code_free);
     // Fails for lack of JIT support or executable memory; pcre2_match then interprets.
-    m_jit = pcre2_jit_compile(m_code, PCRE2_JIT_COMPLETE) == 0;
-    pcre2_pattern_info(m_code, PCRE2_INFO_CAPTURECOUNT, &m_captureCount);
-    m_matchData = pcre2_match_data_create_from_pattern(m_code, nullptr);
-    m_matchContext = pcre2_match_context_create(nullptr);
-    if (!m_matchData || !m_matchContext) {
-        release();
+    pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
+    return owned;
+}
+
+// What a thread keeps between calls: its recent patterns (most recent first), and one match context
+// with its JIT stack, shared by the patterns of a call since they never match at the same time.
+struct ThreadState {
+    struct Entry {
+        std::string pattern;
+        Pcre2Pattern::Case caseMode;
+        std::shared_ptr<pcre2_code> code;
+    };
+    std::vector<Entry> recent;
+    pcre2_match_context* matchContext = nullptr;
+    pcre2_jit_stack* jitStack = nullptr;
+
+    ~ThreadState()
+    {
+        pcre2_match_context_free(matchContext);
+        pcre2_jit_stack_free(jitStack);
+    }
+
+    std::shared_ptr<pcre2_code> code(std::string_view pattern, Pcre2Pattern::Case caseMode)
+    {
+        for (std::size_t i = 0; i < recent.size(); ++i) {
+            if (recent[i].caseMode == caseMode && recent[i].pattern == pattern) {
+                std::rotate(
+                    recent.begin(), recent.begin() + std::ptrdiff_t(i), recent.begin() + std::ptrdiff_t(i) + 1);
+                return recent.front().code;
+            }
+        }
+        std::shared_ptr<pcre2_code> fresh = compile(pattern, caseMode);
+        if (recent.size() == Pcre2Pattern::KeptPatterns)
+            recent.pop_back(); // a pattern still in use lives on through its shared pointer
+        recent.insert(recent.begin(), Entry { std::string(pattern), caseMode, fresh });
+        return fresh;
+    }
+
+    pcre2_match_context* context()
+    {
+        if (!matchContext) {
+            matchContext = pcre2_match_context_create(nullptr);
+            if (!matchContext)
+                throw std::bad_alloc();
+            pcre2_set_match_limit(matchContext, Pcre2Pattern::MatchLimit);
+            pcre2_set_heap_limit(matchContext, Pcre2Pattern::HeapLimitKiB);
+            // The default 32 KiB machine stack is too small for lazy quantifiers over long values.
+            jitStack = pcre2_jit_stack_create(32 * 1024, Pcre2Pattern::JitStackMax, nullptr);
+            if (jitStack)
+                pcre2_jit_stack_assign(matchContext, nullptr, jitStack);
+        }
+        return matchContext;
+    }
+};
+
+thread_local ThreadState t_state;
+
+} // namespace
+
+Pcre2Pattern::Pcre2Pattern(std::string_view patternUtf8, Case caseMode) :
+    m_code(t_state.code(patternUtf8, caseMode)), m_matchContext(t_state.context())
+{
+    pcre2_pattern_info(m_code.get(), PCRE2_INFO_CAPTURECOUNT, &m_captureCount);
+    m_matchData = pcre2_match_data_create_from_pattern(m_code.get(), nullptr);
+    if (!m_matchData)
         throw std::bad_alloc();
-    }
-    pcre2_set_match_limit(m_matchContext, MatchLimit);
-    pcre2_set_heap_limit(m_matchContext, HeapLimitKiB);
-    if (m_jit) {
-        // The default 32 KiB machine stack is too small for lazy quantifiers over long values.
-        m_jitStack = pcre2_jit_stack_create(32 * 1024, JitStackMax, nullptr);
-        if (m_jitStack)
-            pcre2_jit_stack_assign(m_matchContext, nullptr, m_jitStack);
-    }
     m_ovector = pcre2_get_ovector_pointer(m_matchData);
 }
 
 Pcre2Pattern::~Pcre2Pattern()
 {
-    release();
+    pcre2_match_data_free(m_matchData);
 }
 
-void Pcre2Pattern::release()
+bool Pcre2Pattern::usesJit() const
 {
-    pcre2_jit_stack_free(m_jitStack);
-    pcre2_match_context_free(m_matchContext);
-    pcre2_match_data_free(m_matchData);
-    pcre2_code_free(m_code);
-    m_jitStack = nullptr;
-    m_matchContext = nullptr;
-    m_matchData = nullptr;
-    m_code = nullptr;
+    std::size_t size = 0;
+    return pcre2_pattern_info(m_code.get(), PCRE2_INFO_JITSIZE, &size) == 0 && size > 0;
 }
 
 int Pcre2Pattern::match(std::string_view subject, std::size_t offset, bool notEmpty)
 {
     const std::uint32_t options = PCRE2_NO_UTF_CHECK | (notEmpty ? PCRE2_NOTEMPTY : 0);
-    const int rc = pcre2_match(m_code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), offset,
+    const int rc = pcre2_match(m_code.get(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), offset,
         options, m_matchData, m_matchContext);
     // 0 would mean too small an ovector, which cannot happen with match data made from the pattern.
     return rc == 0 ? PCRE2_ERROR_NOMEMORY : rc;
@@ -94,7 +137,7 @@ std::vector<int> Pcre2Pattern::groupNumbers(std::string_view nameUtf8) const
     PCRE2_SPTR first = nullptr, last = nullptr;
     // With both pointers given, the result is the size of one table entry.
     const int entrySize
-        = pcre2_substring_nametable_scan(m_code, reinterpret_cast<PCRE2_SPTR>(name.c_str()), &first, &last);
+        = pcre2_substring_nametable_scan(m_code.get(), reinterpret_cast<PCRE2_SPTR>(name.c_str()), &first, &last);
     if (entrySize <= 0)
         return numbers;
     for (PCRE2_SPTR entry = first; entry <= last; entry += entrySize)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -19,9 +20,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// One compiled PCRE2 pattern (8-bit, UTF) with its own match data and limits, for one thread at a time.
+// One compiled PCRE2 pattern (8-bit, UTF) with its own match data and limits, for the thread that made it.
 // Any Unicode newline ends a line. \C is refused: it can end a match inside a character, and every
 // subject here is matched without a UTF check.
+// Each thread keeps its last few compiled patterns and one JIT stack, because compiling, JIT-compiling
+// and mapping a stack cost more than matching a typical page with a simple pattern.
 class Pcre2Pattern
 {
 public:
@@ -44,21 +47,18 @@ public:
     int captureCount() const { return int(m_captureCount); }
     // Numbers of the groups called name, in order (several with (?J)); empty when there is none.
     std::vector<int> groupNumbers(std::string_view nameUtf8) const;
-    bool usesJit() const { return m_jit; }
+    bool usesJit() const;
 
     // Kept in force so that a pathological pattern ends with an error instead of holding a worker.
     static constexpr std::uint32_t MatchLimit = 10'000'000; // PCRE2's default
     static constexpr std::uint32_t HeapLimitKiB = 64 * 1024; // interpreter backtracking memory
     static constexpr std::size_t JitStackMax = 16 * 1024 * 1024; // reserved, touched only as used
+    static constexpr std::size_t KeptPatterns = 8; // per thread
 
 private:
-    void release();
-
-    pcre2_real_code_8* m_code = nullptr;
+    std::shared_ptr<pcre2_real_code_8> m_code;
     pcre2_real_match_data_8* m_matchData = nullptr;
-    pcre2_real_match_context_8* m_matchContext = nullptr;
-    pcre2_real_jit_stack_8* m_jitStack = nullptr;
+    pcre2_real_match_context_8* m_matchContext = nullptr; // the thread's, with its JIT stack
     const std::size_t* m_ovector = nullptr;
     std::uint32_t m_captureCount = 0;
-    bool m_jit = false;
 };

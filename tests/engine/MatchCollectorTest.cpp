@@ -167,6 +167,18 @@ TEST(MatchCollector, LargePage)
     EXPECT_EQ(text, "<a.keller@example.com>||PRESS@News.Example.io||");
 }
 
+TEST(MatchCollector, ManyPatternsInTurn)
+{
+    // More patterns than a thread keeps compiled, each in both case modes, twice over.
+    for (int round = 0; round < 2; ++round) {
+        for (int k = 1; k <= 12; ++k) {
+            const QString pattern = QString("a{%1}").arg(k);
+            EXPECT_EQ(collect(QString(k, u'A') + " " + QString(k, u'a'), pattern, "x"),
+                (Collected { 2, QString(k, u'A') + "||x||" }));
+        }
+    }
+}
+
 TEST(MatchCollector, ConcurrentCallsAgree)
 {
     const QString page = QString("<a href=\"/x\">X</a> <a href=\"/Y\">y</a> caf\u00e9 CAF\u00c9 \n").repeated(200);
