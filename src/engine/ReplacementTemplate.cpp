@@ -118,7 +118,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
         appendLiteral(toUtf8(literal));
         literal.clear();
     };
-    const auto emit = [&](Token token) {
+    const auto push = [&](Token token) {
         flush();
         m_tokens.push_back(std::move(token));
     };
@@ -133,25 +133,25 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
             continue;
         }
         if (digit(i + 1) >= 0) {
-            emit(Token { Kind::Digits, {}, digit(i + 1), digit(i + 2), 0, {} });
+            push(Token { Kind::Digits, {}, digit(i + 1), digit(i + 2), 0, {} });
             i += digit(i + 2) >= 0 ? 2 : 1;
             continue;
         }
         switch (next.unicode()) {
         case u'&':
-            emit(Token { Kind::Number, {}, 0, -1, 0, {} });
+            push(Token { Kind::Number, {}, 0, -1, 0, {} });
             ++i;
             continue;
         case u'`':
-            emit(Token { Kind::Before, {}, 0, -1, 0, {} });
+            push(Token { Kind::Before, {}, 0, -1, 0, {} });
             ++i;
             continue;
         case u'\'':
-            emit(Token { Kind::After, {}, 0, -1, 0, {} });
+            push(Token { Kind::After, {}, 0, -1, 0, {} });
             ++i;
             continue;
         case u'+':
-            emit(Token { Kind::Highest, {}, 0, -1, 0, {} });
+            push(Token { Kind::Highest, {}, 0, -1, 0, {} });
             ++i;
             continue;
         case u'$':
@@ -163,7 +163,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
         }
         if (c == u'$') {
             if (next == u'_') {
-                emit(Token { Kind::WholeValue, {}, 0, -1, 0, {} });
+                push(Token { Kind::WholeValue, {}, 0, -1, 0, {} });
                 ++i;
                 continue;
             }
@@ -174,7 +174,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
                     for (; digit(k) >= 0; ++k)
                         number = std::min(number * 10 + digit(k), 1 << 20); // far above any group count
                     if (at(k) == u'}') {
-                        emit(Token { Kind::Number, {}, number, -1, 0, {} });
+                        push(Token { Kind::Number, {}, number, -1, 0, {} });
                         i = k;
                         continue;
                     }
@@ -183,7 +183,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
                     if (groups.empty())
                         literal += t.sliced(i, k + 1 - i);
                     else
-                        emit(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
+                        push(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
                     i = k;
                     continue;
                 }
@@ -202,7 +202,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
             if (k > i + 3 && at(k) == u'>') {
                 std::vector<int> groups = names(toUtf8(t.sliced(i + 3, k - i - 3)));
                 if (!groups.empty())
-                    emit(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
+                    push(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
                 i = k;
                 continue;
             }
@@ -210,7 +210,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
         const char mode = char(next.toUpper().unicode());
         if ((mode == 'L' || mode == 'U' || mode == 'F' || mode == 'I') && next.unicode() < 128
             && digit(i + 2) >= 0) {
-            emit(Token { Kind::Case, {}, digit(i + 2), digit(i + 3), mode, {} });
+            push(Token { Kind::Case, {}, digit(i + 2), digit(i + 3), mode, {} });
             i += digit(i + 3) >= 0 ? 3 : 2;
             continue;
         }
