@@ -36,16 +36,6 @@ void MatchList::add(std::string_view utf8)
     ++m_size;
 }
 
-void MatchList::add(const QString& value)
-{
-    if (m_unique) {
-        m_values.append(value);
-        ++m_size;
-    } else {
-        add(std::string_view(value.toUtf8()));
-    }
-}
-
 QString MatchList::joined(int& count)
 {
     if (!m_unique) {
