@@ -111,6 +111,26 @@ void ReplacementTemplate::appendLiteral(std::string_view utf8)
     m_tokens.back().literal.append(utf8);
 }
 
+std::optional<ReplacementTemplate::Kind> ReplacementTemplate::shortReference(QChar intro, QChar next)
+{
+    switch (next.unicode()) {
+    case u'&':
+        return Kind::Number; // group 0
+    case u'`':
+        return Kind::Before;
+    case u'\'':
+        return Kind::After;
+    case u'+':
+        return Kind::Highest;
+    case u'_':
+        if (intro == u'$')
+            return Kind::WholeValue;
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
 void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
 {
     QString literal;
@@ -121,6 +141,20 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
     const auto push = [&](Token token) {
         flush();
         m_tokens.push_back(std::move(token));
+    };
+    const auto token = [](Kind kind, int number = 0, int second = -1, char caseMode = 0) {
+        Token made;
+        made.kind = kind;
+        made.number = number;
+        made.second = second;
+        made.caseMode = caseMode;
+        return made;
+    };
+    const auto named = [](std::vector<int> groups) {
+        Token made;
+        made.kind = Kind::Named;
+        made.groups = std::move(groups);
+        return made;
     };
     const auto at = [&](qsizetype i) { return i < t.size() ? t[i] : QChar(); };
     const auto digit = [&](qsizetype i) { return isAsciiDigit(at(i)) ? at(i).unicode() - u'0' : -1; };
@@ -133,40 +167,21 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
             continue;
         }
         if (digit(i + 1) >= 0) {
-            push(Token { Kind::Digits, {}, digit(i + 1), digit(i + 2), 0, {} });
+            push(token(Kind::Digits, digit(i + 1), digit(i + 2)));
             i += digit(i + 2) >= 0 ? 2 : 1;
             continue;
         }
-        switch (next.unicode()) {
-        case u'&':
-            push(Token { Kind::Number, {}, 0, -1, 0, {} });
+        if (next == u'$' || (c == u'\\' && next == u'\\')) {
+            literal += next;
             ++i;
             continue;
-        case u'`':
-            push(Token { Kind::Before, {}, 0, -1, 0, {} });
+        }
+        if (const std::optional<Kind> kind = shortReference(c, next)) {
+            push(token(*kind));
             ++i;
             continue;
-        case u'\'':
-            push(Token { Kind::After, {}, 0, -1, 0, {} });
-            ++i;
-            continue;
-        case u'+':
-            push(Token { Kind::Highest, {}, 0, -1, 0, {} });
-            ++i;
-            continue;
-        case u'$':
-            literal += u'$';
-            ++i;
-            continue;
-        default:
-            break;
         }
         if (c == u'$') {
-            if (next == u'_') {
-                push(Token { Kind::WholeValue, {}, 0, -1, 0, {} });
-                ++i;
-                continue;
-            }
             if (next == u'{') {
                 qsizetype k = i + 2;
                 if (digit(k) >= 0) {
@@ -174,7 +189,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
                     for (; digit(k) >= 0; ++k)
                         number = std::min(number * 10 + digit(k), 1 << 20); // far above any group count
                     if (at(k) == u'}') {
-                        push(Token { Kind::Number, {}, number, -1, 0, {} });
+                        push(token(Kind::Number, number));
                         i = k;
                         continue;
                     }
@@ -183,7 +198,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
                     if (groups.empty())
                         literal += t.sliced(i, k + 1 - i);
                     else
-                        push(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
+                        push(named(std::move(groups)));
                     i = k;
                     continue;
                 }
@@ -192,17 +207,12 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
             continue;
         }
         // c is a backslash from here on.
-        if (next == u'\\') {
-            literal += u'\\';
-            ++i;
-            continue;
-        }
         if (next == u'g' && at(i + 2) == u'<') {
             const qsizetype k = nameEnd(t, i + 3);
             if (k > i + 3 && at(k) == u'>') {
                 std::vector<int> groups = names(toUtf8(t.sliced(i + 3, k - i - 3)));
                 if (!groups.empty())
-                    push(Token { Kind::Named, {}, 0, -1, 0, std::move(groups) });
+                    push(named(std::move(groups)));
                 i = k;
                 continue;
             }
@@ -210,7 +220,7 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
         const char mode = char(next.toUpper().unicode());
         if ((mode == 'L' || mode == 'U' || mode == 'F' || mode == 'I') && next.unicode() < 128
             && digit(i + 2) >= 0) {
-            push(Token { Kind::Case, {}, digit(i + 2), digit(i + 3), mode, {} });
+            push(token(Kind::Case, digit(i + 2), digit(i + 3), mode));
             i += digit(i + 3) >= 0 ? 3 : 2;
             continue;
         }
@@ -219,18 +229,11 @@ void ReplacementTemplate::parse(const QString& t, const NameLookup& names)
     flush();
 }
 
-const ReplacementTemplate::Group* ReplacementTemplate::resolve(
-    const Token& t, const Match& m, bool& secondIsLiteral) const
+int ReplacementTemplate::groupNumber(const Token& t, const Match& m, bool& secondIsLiteral)
 {
-    int n = t.number;
-    secondIsLiteral = false;
-    if (t.second >= 0) {
-        if (n * 10 + t.second <= m.highestSet)
-            n = n * 10 + t.second;
-        else
-            secondIsLiteral = true;
-    }
-    return std::size_t(n) < m.groups.size() && m.groups[std::size_t(n)].set ? &m.groups[std::size_t(n)] : nullptr;
+    const int two = t.number * 10 + t.second;
+    secondIsLiteral = t.second >= 0 && two > m.highestSet;
+    return t.second >= 0 && !secondIsLiteral ? two : t.number;
 }
 
 void ReplacementTemplate::expand(const Match& m, std::string& out) const
@@ -252,7 +255,7 @@ void ReplacementTemplate::expand(const Match& m, std::string& out) const
         case Kind::Digits:
         case Kind::Case: {
             bool secondIsLiteral = false;
-            if (const Group* g = resolve(t, m, secondIsLiteral)) {
+            if (const Group* g = group(groupNumber(t, m, secondIsLiteral))) {
                 if (t.kind == Kind::Digits)
                     out += g->text;
                 else

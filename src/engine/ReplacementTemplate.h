@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -17,7 +18,9 @@
 //   $_            the whole value       $$ \$    "$"        \\  "\"
 //   \L \U \F \I   (or l u f i) and a group number as for \d: lower, upper, first upper, initial caps
 // Anything else, a "$" or "\" at the very end included, is copied as it is. A group that does not exist
-// or did not take part inserts nothing.
+// or did not take part inserts nothing. For \I a word starts after a blank, a control character, one of
+// !"#$%&(*+,-.<?[{ or the middle dot; apostrophes (' and U+2019) at a word start are passed over.
+// Case mapping is Qt's full Unicode mapping, the same in every locale ("straße" upper-cases to "STRASSE").
 class ReplacementTemplate
 {
 public:
@@ -37,7 +40,6 @@ public:
 
     ReplacementTemplate(const QString& text, const NameLookup& names);
 
-    bool isEmpty() const { return m_tokens.empty(); }
     // Appends the expansion for m to out (UTF-8).
     void expand(const Match& m, std::string& out) const;
 
@@ -52,9 +54,12 @@ private:
         std::vector<int> groups; // Named
     };
 
+    // "$" or "\" and one character that make a reference of their own: &, `, ', + and, after "$", _.
+    static std::optional<Kind> shortReference(QChar intro, QChar next);
     void parse(const QString& text, const NameLookup& names);
     void appendLiteral(std::string_view utf8);
-    const Group* resolve(const Token& t, const Match& m, bool& secondIsLiteral) const;
+    // The group a Digits or Case token names in m, and whether its second digit is plain text.
+    static int groupNumber(const Token& t, const Match& m, bool& secondIsLiteral);
 
     std::vector<Token> m_tokens;
 };
