@@ -1,0 +1,3 @@
+#include "engine/UiHandOff.h"
+
+UiHandOff::~UiHandOff() = default;
