@@ -1,36 +1,132 @@
 // glimmerpick-cli: the command-line front end over the same engine as the desktop program.
 #include "app/CommonVarsC.h"
+#include "engine/CommandLineRun.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QThread>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <optional>
 
 namespace
 {
 
-const char* const Usage = "Usage: glimmerpick-cli [options] URLFILE\n"
-                          "Fetches every URL of URLFILE and prints the regular-expression matches, one per line.\n"
-                          "\n"
-                          "  -h, --help               show this help and exit\n"
-                          "      --version            show the version and exit\n";
+const char* const Usage
+    = "Usage: glimmerpick-cli [options] URLFILE\n"
+      "Fetches every URL of URLFILE (one per line, optionally URL||PATTERN||REPLACEMENT) and writes\n"
+      "the regular-expression matches, one per line.\n"
+      "\n"
+      "  -o, --output FILE        export file (as the GUI's export); without it: standard output\n"
+      "  -t, --threads N          worker threads, 1..60 (default: processor count)\n"
+      "  -T, --timeout SECONDS    request time limit in seconds, 3..30 (default 10)\n"
+      "  -p, --enable-proxies     draw a proxy from proxies.txt for every request\n"
+      "  -u, --remove-duplicated  unique mode of the collector\n"
+      "  -r, --regex NAME         before the run, apply the library entry whose description is NAME\n"
+      "                           to every row\n"
+      "      --resources DIR      folder with proxies.txt, referers.txt, user_agents.txt, data.db\n"
+      "                           (default: \"resources\" beside the executable)\n"
+      "      --report FILE        per-row TSV: row number (1-based), URL, column-3 text, fetch outcome\n"
+      "      --list-regex         print the library entries, one per line: description TAB pattern\n"
+      "                           TAB replacement\n"
+      "  -q, --quiet              no progress on standard error\n"
+      "  -h, --help               show this help and exit\n"
+      "      --version            show the version and exit\n"
+      "\n"
+      "Exit status: 0 the run completed (pages may have failed); 1 start-up failure (an identity file\n"
+      "missing or unreadable) or a result that could not be written; 2 usage error, unreadable URL\n"
+      "file, a row without a pattern, an option out of range, or proxies enabled with an empty\n"
+      "proxies.txt.\n";
+
+int usageError(const QString& text)
+{
+    std::fprintf(stderr, "glimmerpick-cli: %s (see --help)\n", text.toUtf8().constData());
+    return CliExitUsage;
+}
+
+// A whole decimal number within [low, high], or nothing.
+std::optional<int> wholeNumber(const QString& text, int low, int high)
+{
+    bool ok = false;
+    const int n = text.toInt(&ok, 10);
+    if (!ok || n < low || n > high)
+        return std::nullopt;
+    return n;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const CommonVars vars;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("%s %s\n", qPrintable(vars.SOFTWARENAME), qPrintable(vars.SOFTWAREVERSION));
-            return 0;
-        }
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    const QCommandLineOption output({ "o", "output" }, "", "FILE");
+    const QCommandLineOption threads({ "t", "threads" }, "", "N");
+    const QCommandLineOption timeout({ "T", "timeout" }, "", "SECONDS");
+    const QCommandLineOption proxies({ "p", "enable-proxies" }, "");
+    const QCommandLineOption unique({ "u", "remove-duplicated" }, "");
+    const QCommandLineOption regex({ "r", "regex" }, "", "NAME");
+    const QCommandLineOption resources("resources", "", "DIR");
+    const QCommandLineOption report("report", "", "FILE");
+    const QCommandLineOption listRegex("list-regex", "");
+    const QCommandLineOption quiet({ "q", "quiet" }, "");
+    const QCommandLineOption help({ "h", "help" }, "");
+    const QCommandLineOption version("version", "");
+    parser.addOptions(
+        { output, threads, timeout, proxies, unique, regex, resources, report, listRegex, quiet, help, version });
+
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(Usage, stdout);
+        return CliExitCompleted;
     }
-    std::fprintf(stderr, "glimmerpick-cli: runs are not available yet; see --help\n");
-    return 2;
+    if (parser.isSet(version)) {
+        const CommonVars vars;
+        std::printf("%s %s\n", qPrintable(vars.SOFTWARENAME), qPrintable(vars.SOFTWAREVERSION));
+        return CliExitCompleted;
+    }
+    if (parser.isSet(regex) || parser.isSet(listRegex)) {
+        std::fprintf(stderr, "glimmerpick-cli: %s is not available yet: this build has no regex library\n",
+            parser.isSet(regex) ? "--regex" : "--list-regex");
+        return CliExitUsage;
+    }
+
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        return usageError(QStringLiteral("no URLFILE given"));
+    if (files.size() > 1)
+        return usageError(QStringLiteral("one URLFILE only, got %1").arg(files.size()));
+
+    CommandLineOptions options;
+    options.urlFile = files.first();
+    options.outputFile = parser.value(output);
+    options.reportFile = parser.value(report);
+    options.resourcesDir = parser.value(resources);
+    options.enableProxies = parser.isSet(proxies);
+    options.removeDuplicated = parser.isSet(unique);
+    options.quiet = parser.isSet(quiet);
+    options.threads = std::clamp(QThread::idealThreadCount(), 1, 60);
+    if (parser.isSet(threads)) {
+        const std::optional<int> n = wholeNumber(parser.value(threads), 1, 60);
+        if (!n)
+            return usageError(QStringLiteral("--threads takes a whole number from 1 to 60, not \"%1\"")
+                                  .arg(parser.value(threads)));
+        options.threads = *n;
+    }
+    if (parser.isSet(timeout)) {
+        const std::optional<int> n = wholeNumber(parser.value(timeout), 3, 30);
+        if (!n)
+            return usageError(QStringLiteral("--timeout takes a whole number of seconds from 3 to 30, not \"%1\"")
+                                  .arg(parser.value(timeout)));
+        options.timeoutSeconds = *n;
+    }
+    for (const QCommandLineOption* o : { &output, &report, &resources })
+        if (parser.isSet(*o) && parser.value(*o).isEmpty())
+            return usageError(QStringLiteral("--%1 needs a non-empty value").arg(o->names().last()));
+
+    return runCommandLine(options, stdout, stderr);
 }

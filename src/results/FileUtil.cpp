@@ -161,11 +161,9 @@ QByteArray exportColumnValues(const ResultsModel& grid, int column, const QStrin
     return out;
 }
 
-void ExportColumnValuesToTextFile(
-    const ResultsModel& grid, const QString& path, int column, const QString& separator)
+void writeFileWhole(const QString& path, const QByteArray& bytes)
 {
-    const QByteArray bytes = exportColumnValues(grid, column, separator);
-    // Written to a temporary beside the target and renamed over it, so a failure leaves no partial export.
+    // Written to a temporary beside the target and renamed over it, so a failure leaves no partial file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throwFileError("create", path, file.errorString());
@@ -176,4 +174,10 @@ void ExportColumnValuesToTextFile(
     }
     if (!file.commit())
         throwFileError("write", path, file.errorString());
+}
+
+void ExportColumnValuesToTextFile(
+    const ResultsModel& grid, const QString& path, int column, const QString& separator)
+{
+    writeFileWhole(path, exportColumnValues(grid, column, separator));
 }

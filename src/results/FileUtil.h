@@ -51,3 +51,6 @@ void ExportColumnValuesToTextFile(
 
 // The export as bytes, for callers that write elsewhere (standard output).
 QByteArray exportColumnValues(const ResultsModel& grid, int column, const QString& separator);
+
+// Replaces the file with the bytes, whole or not at all; throws FileError naming the file.
+void writeFileWhole(const QString& path, const QByteArray& bytes);

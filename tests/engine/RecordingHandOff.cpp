@@ -35,6 +35,7 @@ void RecordingHandOff::setTimeText(const QString& text)
 {
     checkThread();
     timeTexts.append(text);
+    ++timeUpdates;
     ModelUiHandOff::setTimeText(text);
 }
 

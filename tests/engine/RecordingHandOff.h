@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     QStringList timeTexts;
     std::vector<bool> runningStates;
     int offUiThreadCalls = 0;
+    // The number of time-label updates, readable from any thread.
+    std::atomic<int> timeUpdates { 0 };
     // Called on the UI thread inside EnableDisableOnStart.
     std::function<void(bool)> onEnableDisable;
 

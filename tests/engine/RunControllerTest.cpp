@@ -252,10 +252,14 @@ TEST_F(RunControllerTest, SecondRunClearsResultsAndRestartsTheCounters)
 {
     fillRows(view.grid(), 6);
     settings.ThreadCount = 2;
-    // The first run fills every row; the second only the even ones.
+    // The first run fills every row; the second only the even ones, once its clock has shown a time.
     bool second = false;
+    int timeUpdatesBefore = 0;
     factory = [&](int m, RunTally&) {
-        return Job([this, &second, m] {
+        return Job([this, &second, &timeUpdatesBefore, m] {
+            if (second && m == 0)
+                for (int i = 0; i < 5000 && view.timeUpdates <= timeUpdatesBefore; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (second && m % 2)
                 return;
             view.runOnUiThread([&] {
@@ -268,6 +272,7 @@ TEST_F(RunControllerTest, SecondRunClearsResultsAndRestartsTheCounters)
     };
     runToEnd(controller);
     second = true;
+    timeUpdatesBefore = view.timeUpdates;
     const qsizetype completedBefore = view.completedTexts.size();
     const qsizetype timeBefore = view.timeTexts.size();
     runToEnd(controller);

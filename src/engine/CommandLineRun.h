@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdio>
+
+class ResultsModel;
+
+// Exit status of glimmerpick-cli.
+enum CliExit : int {
+    // The run completed (pages may have failed).
+    CliExitCompleted = 0,
+    // An identity file missing or unreadable, or a result that could not be written.
+    CliExitFailure = 1,
+    // Usage error, unreadable URL file, a refused start.
+    CliExitUsage = 2
+};
+
+struct CommandLineOptions {
+    QString urlFile;
+    // Empty: the export goes to standard output.
+    QString outputFile;
+    // Empty: no report.
+    QString reportFile;
+    // Empty: the resources folder beside the executable.
+    QString resourcesDir;
+    int threads = 1;
+    int timeoutSeconds = 10;
+    bool enableProxies = false;
+    bool removeDuplicated = false;
+    bool quiet = false;
+};
+
+// One extraction run without a window, on the GUI's engine, row store, URL-file loader and export:
+// loads the identity lists and the URL file, refuses what Start would refuse, runs with no start
+// pause, then writes the export (to the output file or to out) and the report. Progress and
+// messages go to err, one line each. Returns a CliExit value.
+// Needs a QCoreApplication on this thread; its event loop runs here while the run goes.
+int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE* err);
+
+// The per-row report: a header line, then row number (1-based), URL, column-3 text and fetch
+// outcome, tab-separated, LF-ended, UTF-8. Tabs, line breaks and backslashes inside a field are
+// written as \t, \n, \r and \\.
+QByteArray runReportTsv(const ResultsModel& grid);
