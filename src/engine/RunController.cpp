@@ -47,7 +47,9 @@ bool RunController::ButtonStartClick()
 {
     // The flag is taken here, on the UI thread, so a second click before the window has switched
     // to its running state cannot start a second run.
-    if (m_running.load())
+    // Also refused from inside the end handler: that runs in the last hand-off of the previous
+    // controller thread, which could not be collected until the handler has returned.
+    if (m_running.load() || m_inEndHandler)
         return false;
     const QString refusal = startRefusal();
     if (!refusal.isEmpty()) {
@@ -97,7 +99,14 @@ void RunController::controllerThread()
     try {
         m_handOff.runOnUiThread([this] {
             m_running = false;
-            ExtractionThreadTerminated();
+            m_inEndHandler = true;
+            try {
+                ExtractionThreadTerminated();
+            } catch (...) {
+                m_inEndHandler = false;
+                throw;
+            }
+            m_inEndHandler = false;
         });
     } catch (...) {
         m_running = false;

@@ -42,7 +42,7 @@ public:
     // a row without a pattern first, then the extra check (setStartCheck). UI thread.
     QString startRefusal() const;
     // Start: shows the refusal and returns false, or starts the controller thread and returns
-    // true at once. Ignored (false) while a run is under way. UI thread.
+    // true at once. Ignored (false) while a run is under way, its end handler included. UI thread.
     bool ButtonStartClick();
     // Abort: raises the abort flag and nothing else; jobs test it when they start.
     void ButtonAbortClick();
@@ -80,6 +80,8 @@ private:
     const int m_startPauseMs;
 
     std::atomic<bool> m_running { false };
+    // UI thread only: set while the end handler runs inside the controller thread's last hand-off.
+    bool m_inEndHandler = false;
     std::atomic<int> m_threadsNumber { 0 };
     RunTally m_tally;
     // Written by the controller thread, read by the end handler after the last hand-off.

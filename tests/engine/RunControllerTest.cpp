@@ -316,10 +316,16 @@ TEST_F(RunControllerTest, StartIsRefusedWithoutAPatternOrWhileRunning)
     holdMutex.lock();
     factory = [&](int, RunTally&) { return Job([&] { std::lock_guard lock(holdMutex); }); };
     bool ended = false;
-    controller.setFinishedHandler([&](const RunSummary&) { ended = true; });
+    bool startedFromEndHandler = true;
+    controller.setFinishedHandler([&](const RunSummary&) {
+        ended = true;
+        // Still inside the first run's last hand-off.
+        startedFromEndHandler = controller.ButtonStartClick();
+    });
     ASSERT_TRUE(controller.ButtonStartClick());
     EXPECT_FALSE(controller.ButtonStartClick());
     holdMutex.unlock();
     EXPECT_TRUE(spinUntil([&] { return ended; }));
+    EXPECT_FALSE(startedFromEndHandler);
     EXPECT_EQ(view.runningStates, (std::vector<bool> { true, false }));
 }
