@@ -37,7 +37,6 @@ protected:
             res.status = 404;
             res.set_content("not here a@x.org", "text/html");
         });
-        server.start();
         // Every column-3 value each row shows, in order.
         QObject::connect(&view.grid(), &ResultsModel::dataChanged,
             [this](const QModelIndex& a, const QModelIndex& b, const QList<int>& roles) {
@@ -52,6 +51,9 @@ protected:
     {
         lists.reloadList(kind, dir.write(identityFileName(kind), content));
     }
+
+    // Routes first: the server reads them unguarded once it runs.
+    void startServer() { server.start(); }
 
     QString url(const std::string& path) const { return QString::fromStdString(server.baseUrl() + path); }
 
@@ -77,6 +79,7 @@ protected:
 
 TEST_F(UrlJobTest, OneWorkerFillsEveryRowInOrderAndScrollsFromRowTen)
 {
+    startServer();
     fillRows(30, "/page");
     view.grid().setCell(7, ColumnUrl, url("/missing"));
     settings.ThreadCount = 1;
@@ -107,14 +110,15 @@ TEST_F(UrlJobTest, OneWorkerFillsEveryRowInOrderAndScrollsFromRowTen)
 
 TEST_F(UrlJobTest, TheRowIsReadWhenItsJobStarts)
 {
-    fillRows(3, "/page", QStringLiteral("nothing-matches-this"));
-    view.grid().setCell(0, ColumnUrl, url("/edit"));
     // While row 0 is fetched, row 2 gets a pattern that matches.
     server.get("/edit", [this](const httplib::Request&, httplib::Response& res) {
         view.runOnUiThread(
             [this] { view.grid().setCell(2, ColumnRegexPattern, QString::fromLatin1(EmailPattern)); });
         res.set_content(Page, "text/html");
     });
+    startServer();
+    fillRows(3, "/page", QStringLiteral("nothing-matches-this"));
+    view.grid().setCell(0, ColumnUrl, url("/edit"));
     settings.ThreadCount = 1;
     runToEnd(controller);
     EXPECT_EQ(view.grid().cell(1, ColumnMatchesNumber), "0");
@@ -131,6 +135,7 @@ TEST_F(UrlJobTest, DrawnIdentitiesAreSentAndEmptyListsSendNoHeader)
         agents.push_back(req.has_header("User-Agent") ? req.get_header_value("User-Agent") : "(none)");
         res.set_content(Page, "text/html");
     });
+    startServer();
     fillRows(4, "/who");
     settings.ThreadCount = 2;
     runToEnd(controller);
@@ -151,6 +156,12 @@ TEST_F(UrlJobTest, DrawnIdentitiesAreSentAndEmptyListsSendNoHeader)
 
 TEST_F(UrlJobTest, ProxiesEnabledWithAnEmptyListAreRefusedAndNeverBypassed)
 {
+    std::atomic<int> requests { 0 };
+    server.get("/counted", [&](const httplib::Request&, httplib::Response& res) {
+        ++requests;
+        res.set_content(Page, "text/html");
+    });
+    startServer();
     controller.setStartCheck([this] { return proxyRefusal(settings, lists); });
     fillRows(5, "/page");
     settings.EnableProxies = true;
@@ -166,11 +177,6 @@ TEST_F(UrlJobTest, ProxiesEnabledWithAnEmptyListAreRefusedAndNeverBypassed)
 
     // Found empty only at draw time (as after a reload during the run): each row fails with the
     // outcome, no request goes out directly, and the workers live on.
-    std::atomic<int> requests { 0 };
-    server.get("/counted", [&](const httplib::Request&, httplib::Response& res) {
-        ++requests;
-        res.set_content(Page, "text/html");
-    });
     fillRows(5, "/counted");
     controller.setStartCheck(nullptr);
     settings.EnableProxies = true;
@@ -221,6 +227,7 @@ TEST_F(UrlJobTest, AbortLetsStartedRowsFinishAndSkipsTheRest)
         cv.wait_for(lock, std::chrono::seconds(20), [&] { return release; });
         res.set_content(Page, "text/html");
     });
+    startServer();
     fillRows(20, "/held");
     settings.ThreadCount = 5;
     bool ended = false;
