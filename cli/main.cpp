@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 
 namespace
 {
@@ -45,14 +44,19 @@ int usageError(const QString& text)
     return CliExitUsage;
 }
 
-// A whole decimal number within [low, high], or nothing.
-std::optional<int> wholeNumber(const QString& text, int low, int high)
+// Reads an option's whole decimal number within [low, high] into value, when the option is given.
+// Returns false when its value is no such number.
+bool wholeNumberOption(
+    const QCommandLineParser& parser, const QCommandLineOption& option, int low, int high, int& value)
 {
+    if (!parser.isSet(option))
+        return true;
     bool ok = false;
-    const int n = text.toInt(&ok, 10);
+    const int n = parser.value(option).toInt(&ok, 10);
     if (!ok || n < low || n > high)
-        return std::nullopt;
-    return n;
+        return false;
+    value = n;
+    return true;
 }
 
 } // namespace
@@ -110,20 +114,12 @@ int main(int argc, char** argv)
     options.removeDuplicated = parser.isSet(unique);
     options.quiet = parser.isSet(quiet);
     options.threads = std::clamp(QThread::idealThreadCount(), 1, 60);
-    if (parser.isSet(threads)) {
-        const std::optional<int> n = wholeNumber(parser.value(threads), 1, 60);
-        if (!n)
-            return usageError(QStringLiteral("--threads takes a whole number from 1 to 60, not \"%1\"")
-                                  .arg(parser.value(threads)));
-        options.threads = *n;
-    }
-    if (parser.isSet(timeout)) {
-        const std::optional<int> n = wholeNumber(parser.value(timeout), 3, 30);
-        if (!n)
-            return usageError(QStringLiteral("--timeout takes a whole number of seconds from 3 to 30, not \"%1\"")
-                                  .arg(parser.value(timeout)));
-        options.timeoutSeconds = *n;
-    }
+    if (!wholeNumberOption(parser, threads, 1, 60, options.threads))
+        return usageError(
+            QStringLiteral("--threads takes a whole number from 1 to 60, not \"%1\"").arg(parser.value(threads)));
+    if (!wholeNumberOption(parser, timeout, 3, 30, options.timeoutSeconds))
+        return usageError(QStringLiteral("--timeout takes a whole number of seconds from 3 to 30, not \"%1\"")
+                              .arg(parser.value(timeout)));
     for (const QCommandLineOption* o : { &output, &report, &resources })
         if (parser.isSet(*o) && parser.value(*o).isEmpty())
             return usageError(QStringLiteral("--%1 needs a non-empty value").arg(o->names().last()));
