@@ -34,9 +34,9 @@ const char* const Usage
       "      --version            show the version and exit\n"
       "\n"
       "Exit status: 0 the run completed (pages may have failed); 1 start-up failure (an identity file\n"
-      "missing or unreadable) or a result that could not be written; 2 usage error, unreadable URL\n"
-      "file, a row without a pattern, an option out of range, or proxies enabled with an empty\n"
-      "proxies.txt.\n";
+      "or the library missing or unreadable) or a result that could not be written; 2 usage error,\n"
+      "unreadable URL file, a row without a pattern, an option out of range, an unknown --regex\n"
+      "NAME, or proxies enabled with an empty proxies.txt.\n";
 
 int usageError(const QString& text)
 {
@@ -93,10 +93,10 @@ int main(int argc, char** argv)
         std::printf("%s %s\n", qPrintable(vars.SOFTWARENAME), qPrintable(vars.SOFTWAREVERSION));
         return CliExitCompleted;
     }
-    if (parser.isSet(regex) || parser.isSet(listRegex)) {
-        std::fprintf(stderr, "glimmerpick-cli: %s is not available yet: this build has no regex library\n",
-            parser.isSet(regex) ? "--regex" : "--list-regex");
-        return CliExitUsage;
+    if (parser.isSet(listRegex)) {
+        if (!parser.positionalArguments().isEmpty())
+            return usageError(QStringLiteral("--list-regex takes no URLFILE"));
+        return listRegexLibrary(parser.value(resources), stdout, stderr);
     }
 
     const QStringList files = parser.positionalArguments();
@@ -110,6 +110,8 @@ int main(int argc, char** argv)
     options.outputFile = parser.value(output);
     options.reportFile = parser.value(report);
     options.resourcesDir = parser.value(resources);
+    if (parser.isSet(regex))
+        options.regexName = parser.value(regex);
     options.enableProxies = parser.isSet(proxies);
     options.removeDuplicated = parser.isSet(unique);
     options.quiet = parser.isSet(quiet);

@@ -6,6 +6,8 @@
 #include "engine/RunSettings.h"
 #include "engine/UrlJob.h"
 #include "fetch/IdentityLists.h"
+#include "library/ApplyRegex.h"
+#include "library/RegexLibraryStore.h"
 #include "results/FileUtil.h"
 
 #include <QDir>
@@ -122,6 +124,39 @@ QByteArray runReportTsv(const ResultsModel& grid)
     return out;
 }
 
+namespace
+{
+
+// The library is data.db in the resources folder: --resources DIR, or the one beside the executable.
+QString libraryPath(const QString& resourcesDir)
+{
+    if (resourcesDir.isEmpty())
+        return RegexLibraryStore::defaultPath(CommonVars().MAINDIR);
+    return QDir::toNativeSeparators(withSeparator(resourcesDir) + QStringLiteral("data.db"));
+}
+
+} // namespace
+
+int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err)
+{
+    RegexLibraryStore store;
+    try {
+        store.open(libraryPath(resourcesDir));
+    } catch (const LibraryError& e) {
+        say(err, QString::fromUtf8(e.what()));
+        return CliExitFailure;
+    }
+    QByteArray bytes;
+    for (const RegexLibraryEntry& e : store.entries())
+        bytes += libraryListLine(e).toUtf8() + '\n';
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size())
+        || std::fflush(out) != 0) {
+        say(err, QStringLiteral("cannot write the library list to standard output"));
+        return CliExitFailure;
+    }
+    return CliExitCompleted;
+}
+
 int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE* err)
 {
     for (const QString& target : { options.outputFile, options.reportFile }) {
@@ -144,6 +179,26 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         return CliExitFailure;
     }
 
+    // The library is opened only when an entry is to be applied.
+    std::optional<RegexLibraryEntry> libraryEntry;
+    if (options.regexName) {
+        RegexLibraryStore store;
+        try {
+            store.open(libraryPath(options.resourcesDir));
+        } catch (const LibraryError& e) {
+            say(err, QString::fromUtf8(e.what()));
+            return CliExitFailure;
+        }
+        const std::optional<int> position = store.findByDescription(*options.regexName);
+        if (!position) {
+            say(err,
+                QStringLiteral("no entry \"%1\" in the regex library \"%2\" (--list-regex lists them)")
+                    .arg(*options.regexName, store.path()));
+            return CliExitUsage;
+        }
+        libraryEntry = store.entry(*position);
+    }
+
     ConsoleView view(err, options.quiet);
     try {
         const QStringList lines = LoadFileToStringList(options.urlFile);
@@ -152,6 +207,8 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         say(err, QString::fromUtf8(e.what()));
         return CliExitUsage;
     }
+    if (libraryEntry)
+        applyLibraryEntry(view.grid(), *libraryEntry);
 
     RunSettings settings;
     settings.ThreadCount = options.threads;

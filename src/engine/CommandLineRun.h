@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstdio>
+#include <optional>
 
 class ResultsModel;
 
@@ -25,6 +26,8 @@ struct CommandLineOptions {
     QString reportFile;
     // Empty: the resources folder beside the executable.
     QString resourcesDir;
+    // Set: the library entry with this description is applied to every row before the run.
+    std::optional<QString> regexName;
     int threads = 1;
     int timeoutSeconds = 10;
     bool enableProxies = false;
@@ -38,6 +41,9 @@ struct CommandLineOptions {
 // messages go to err, one line each. Returns a CliExit value.
 // Needs a QCoreApplication on this thread; its event loop runs here while the run goes.
 int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE* err);
+
+// `--list-regex`: the library's entries, one line each, on out. Returns a CliExit value.
+int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err);
 
 // The per-row report: a header line, then row number (1-based), URL, column-3 text and fetch
 // outcome, tab-separated, LF-ended, UTF-8. Tabs, line breaks and backslashes inside a field are

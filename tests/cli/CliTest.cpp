@@ -124,6 +124,10 @@ TEST_F(CliTest, ExitStatusAndMessageForEachRefusal)
     QDir().mkpath(dir.path(QStringLiteral("partial")));
     dir.write(QStringLiteral("partial/proxies.txt"), "");
     dir.write(QStringLiteral("partial/user_agents.txt"), "Agent\n");
+    // Every identity file, but no library.
+    QDir().mkpath(dir.path(QStringLiteral("nolib")));
+    for (const char* name : { "nolib/proxies.txt", "nolib/referers.txt", "nolib/user_agents.txt" })
+        dir.write(QString::fromUtf8(name), "");
 
     struct Case {
         QStringList args;
@@ -140,8 +144,11 @@ TEST_F(CliTest, ExitStatusAndMessageForEachRefusal)
         { { "-t", "four", urls }, 2, "--threads" },
         { { "-T", "2", urls }, 2, "--timeout takes a whole number of seconds from 3 to 30" },
         { { "-T", "31", urls }, 2, "--timeout" },
-        { { "-r", "Emails", urls }, 2, "--regex is not available" },
-        { { "--list-regex" }, 2, "--list-regex is not available" },
+        { { "--resources", res, "-r", "No such entry", urls }, 2,
+            "no entry \"No such entry\" in the regex library" },
+        { { "--resources", dir.path("nolib"), "-r", "Page title", urls }, 1, "nolib/data.db" },
+        { { "--resources", dir.path("nolib"), "--list-regex" }, 1, "nolib/data.db" },
+        { { "--list-regex", urls }, 2, "--list-regex takes no URLFILE" },
         { { "--resources", res, dir.path("missing.txt") }, 2, "missing.txt" },
         { { "--resources", res, noPattern }, 2,
             "row 2: You cannot run because one or more rows haven't regular expressions" },
@@ -168,4 +175,24 @@ TEST_F(CliTest, ExitStatusAndMessageForEachRefusal)
     const CliResult version = runCli({ "--version" });
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.contains("1.0.0"));
+}
+
+TEST_F(CliTest, LibraryEntryAppliedToEveryRowAndListed)
+{
+    const CliResult list = runCli({ "--resources", Resources, "--list-regex" });
+    EXPECT_EQ(list.exitCode, 0) << list.err.toStdString();
+    EXPECT_TRUE(list.out.startsWith("Canonical URL\t")) << list.out.toStdString();
+    EXPECT_TRUE(list.out.contains("\nPage title\t(?i)<title")) << list.out.toStdString();
+    EXPECT_TRUE(list.err.isEmpty());
+
+    // A URL-only file runs once the library entry has filled in the pattern; a row's own
+    // replacement is emptied by the entry's empty one.
+    QByteArray lines;
+    for (int n = 0; n < 10; ++n)
+        lines += QByteArray::fromStdString(server.baseUrl()) + "/p/" + QByteArray::number(n)
+            + (n == 4 ? "||x||[$0]" : "") + "\n";
+    const QString urls = dir.write(QStringLiteral("plain.txt"), lines);
+    const CliResult run = runCli({ "-q", "--resources", Resources, "-r", "E-mail addresses", urls });
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, expectedExport(10));
 }
