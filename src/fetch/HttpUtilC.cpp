@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 namespace
@@ -21,10 +22,67 @@ constexpr long kMaxRedirects = 14;
 // Content-Length is only a hint for the buffer; a lying server must not make us allocate gigabytes up front.
 constexpr curl_off_t kMaxReserve = 64 * 1024 * 1024;
 
-void initCurlOnce()
+// Idle connections the shared pool keeps; above the largest thread count, so that no worker's
+// connection is closed to make room for another's.
+constexpr long kPooledConnections = 128;
+
+// What every HttpUtil of the process shares: the DNS cache, TLS sessions and idle connections, so
+// a job's new handle reuses a connection an earlier job left open. Never cookies: each fetch
+// starts without any. Left alive to the end of the process (workers may still be fetching then).
+class SharedCaches
+{
+public:
+    SharedCaches()
+    {
+        m_share = curl_share_init();
+        if (!m_share)
+            return;
+        bool ok = curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &SharedCaches::lock) == CURLSHE_OK
+            && curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &SharedCaches::unlock) == CURLSHE_OK
+            && curl_share_setopt(m_share, CURLSHOPT_USERDATA, this) == CURLSHE_OK;
+        for (const curl_lock_data data :
+            { CURL_LOCK_DATA_DNS, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_CONNECT })
+            ok = ok && curl_share_setopt(m_share, CURLSHOPT_SHARE, data) == CURLSHE_OK;
+        if (!ok) {
+            curl_share_cleanup(m_share);
+            m_share = nullptr;
+        }
+    }
+
+    // Null when libcurl could not make it: each handle then keeps its own caches.
+    CURLSH* handle() const { return m_share; }
+
+private:
+    static std::mutex* mutexFor(void* self, curl_lock_data data)
+    {
+        auto* caches = static_cast<SharedCaches*>(self);
+        const auto index = std::size_t(data);
+        return index < std::size(caches->m_mutexes) ? &caches->m_mutexes[index] : nullptr;
+    }
+    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self)
+    {
+        if (std::mutex* m = mutexFor(self, data))
+            m->lock();
+    }
+    static void unlock(CURL*, curl_lock_data data, void* self)
+    {
+        if (std::mutex* m = mutexFor(self, data))
+            m->unlock();
+    }
+
+    CURLSH* m_share = nullptr;
+    std::mutex m_mutexes[CURL_LOCK_DATA_LAST];
+};
+
+CURLSH* initCurlOnce()
 {
     static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    static SharedCaches* caches = nullptr;
+    std::call_once(once, [] {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        caches = new SharedCaches;
+    });
+    return caches->handle();
 }
 
 bool hasLineBreakOrNul(const QString& s)
@@ -56,10 +114,15 @@ struct HttpUtil::Impl {
 
     Impl()
     {
-        initCurlOnce();
+        CURLSH* share = initCurlOnce();
         easy = curl_easy_init();
         multi = curl_multi_init();
         url = curl_url();
+        // The reset before each fetch keeps the share; the pool limit follows the multi handle.
+        if (easy && share)
+            curl_easy_setopt(easy, CURLOPT_SHARE, share);
+        if (multi)
+            curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, kPooledConnections);
     }
     ~Impl()
     {
