@@ -9,6 +9,11 @@
 #include <cerrno>
 #include <iconv.h>
 #include <optional>
+#include <string_view>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -288,9 +293,60 @@ std::string latin1ToUtf8(std::string body)
     return out;
 }
 
+// The same answer as QByteArrayView::isValidUtf8 (no overlong forms, surrogates or code points
+// above U+10FFFF), at a fraction of its cost on pages that are mostly ASCII: those runs are
+// skipped 16 bytes at a time.
+bool isValidUtf8(std::string_view text)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* const end = p + text.size();
+    while (p < end) {
+#ifdef __SSE2__
+        while (end - p >= 16) {
+            const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+            if (high != 0) {
+                p += __builtin_ctz(unsigned(high));
+                break;
+            }
+            p += 16;
+        }
+        if (p == end)
+            break;
+#endif
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra = 0;
+        char32_t cp = 0;
+        char32_t least = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            extra = 1, cp = lead & 0x1F, least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2, cp = lead & 0x0F, least = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            extra = 3, cp = lead & 0x07, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (end - p <= extra)
+            return false;
+        for (int i = 1; i <= extra; ++i) {
+            if ((p[i] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        p += extra + 1;
+    }
+    return true;
+}
+
 std::string utf8Checked(std::string body)
 {
-    if (QByteArrayView(body.data(), qsizetype(body.size())).isValidUtf8())
+    if (isValidUtf8(body))
         return body;
     // Rare: Qt's decoder puts U+FFFD for every invalid sequence.
     const QByteArray fixed = QString::fromUtf8(body.data(), qsizetype(body.size())).toUtf8();

@@ -1,6 +1,7 @@
 #include "fetch/PageDecoder.h"
 
 #include <QByteArrayView>
+#include <QString>
 
 #include <gtest/gtest.h>
 
@@ -68,4 +69,21 @@ TEST(PageDecoder, MetaBeyondTheScanLimitIsNotSeen)
     const std::string filler(70 * 1024, ' ');
     EXPECT_EQ(pageCharsetName("<meta charset=koi8-r>" + filler, "text/html"), "koi8-r");
     EXPECT_EQ(pageCharsetName(filler + "<meta charset=koi8-r>", "text/html"), "");
+}
+
+TEST(PageDecoder, Utf8CheckAgreesWithQtOnEveryEdge)
+{
+    // Each sequence alone and after an ASCII run long enough for the 16-byte skip.
+    const std::string sequences[] = { "\xC2\x80", "\xC1\xBF", "\xC0\x80", "\xDF\xBF", "\xE0\xA0\x80",
+        "\xE0\x9F\xBF", "\xED\x9F\xBF", "\xED\xA0\x80", "\xED\xBF\xBF", "\xEE\x80\x80", "\xEF\xBF\xBF",
+        "\xF0\x90\x80\x80", "\xF0\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF",
+        "\x80", "\xC3", "\xE2\x82", "\xF0\x9F\x98", "\xC3\x28", "\xE2\x28\xA1", std::string("a\0b", 3) };
+    const std::string ascii(37, 'x');
+    for (const std::string& sequence : sequences) {
+        for (const std::string& body : { sequence, ascii + sequence, ascii + sequence + ascii }) {
+            SCOPED_TRACE(::testing::PrintToString(body));
+            const std::string qt = QString::fromUtf8(body.data(), qsizetype(body.size())).toUtf8().toStdString();
+            EXPECT_EQ(decodePageToUtf8(body, "text/html; charset=utf-8"), qt);
+        }
+    }
 }
