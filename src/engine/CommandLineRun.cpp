@@ -1,6 +1,7 @@
 #include "engine/CommandLineRun.h"
 
 #include "app/CommonVarsC.h"
+#include "engine/DirectUiHandOff.h"
 #include "engine/ModelUiHandOff.h"
 #include "engine/RunController.h"
 #include "engine/RunSettings.h"
@@ -14,6 +15,8 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QRandomGenerator>
+
+#include <mutex>
 
 #include <unistd.h>
 
@@ -37,6 +40,18 @@ public:
     ConsoleView(std::FILE* err, bool quiet) : m_err(err), m_quiet(quiet), m_terminal(isatty(fileno(err)) != 0) { }
 
     void watch(const RunTally* tally) { m_tally = tally; }
+
+    // Whatever the run hands to this thread runs under the lock the jobs' direct hand-off takes.
+    void runOnUiThread(const std::function<void()>& procedure) override
+    {
+        ModelUiHandOff::runOnUiThread([&] {
+            std::lock_guard lock(m_lock);
+            procedure();
+        });
+    }
+
+    // The jobs' hand-off: no round trip through this thread's event loop per row.
+    UiHandOff& jobsHandOff() { return m_jobsHandOff; }
 
     void setTimeText(const QString& text) override
     {
@@ -70,6 +85,8 @@ private:
     const bool m_terminal;
     const RunTally* m_tally = nullptr;
     bool m_progressShown = false;
+    std::mutex m_lock;
+    DirectUiHandOff m_jobsHandOff { *this, m_lock };
 };
 
 QString withSeparator(const QString& dir)
@@ -215,7 +232,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     settings.TimeoutThreads = options.timeoutSeconds;
     settings.EnableProxies = options.enableProxies;
     settings.RemoveDuplicated = options.removeDuplicated;
-    RunController controller(view, settings, urlJobFactory({ view, settings, lists }), 0);
+    RunController controller(view, settings, urlJobFactory({ view.jobsHandOff(), settings, lists }), 0);
     controller.setStartCheck([&] { return proxyRefusal(settings, lists); });
     if (const QString refusal = controller.startRefusal(); !refusal.isEmpty()) {
         int row = 0;
