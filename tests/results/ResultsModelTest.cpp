@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 TEST(ResultsModel, FixedColumnsHeadersAndEditability)
 {
     ResultsModel m;
@@ -107,6 +109,28 @@ TEST(Export, OneLinePerMatchWithCrLf)
     EXPECT_EQ(dir.read("out.txt"),
         QByteArray("a\r\nb\r\n") + QString::fromUtf8("c\u00e9\u4e2d\U0001F600").toUtf8()
             + QByteArray("\r\nx\ry\r\n\r\nz\r\n"));
+}
+
+TEST(Export, PiecesAreThoseOfFieldSplittingForAnySeparator)
+{
+    const QString values[] = { QStringLiteral("a||b"), QStringLiteral("||"), QStringLiteral("||||x||"),
+        QString::fromUtf8("\u00e9\u00b7\u00e9\u00b7"), QStringLiteral("plain"),
+        QString(QChar(0xD83D)) + QStringLiteral("||") + QChar(0xDE00) + QStringLiteral("|") };
+    const QString separators[] = { QStringLiteral("||"), QStringLiteral("|"), QString(),
+        QString::fromUtf8("\u00b7"), QString(QChar(0xDE00)) };
+    ResultsModel m;
+    m.setRowCount(int(std::size(values)));
+    for (int r = 0; r < m.rowCount(); ++r)
+        m.setCell(r, ColumnMatches, values[r]);
+    for (const QString& separator : separators) {
+        SCOPED_TRACE(separator.toStdString());
+        QByteArray expected;
+        for (const QString& value : values) {
+            for (const QString& piece : splitFields(value, separator))
+                expected += piece.toUtf8() + "\r\n";
+        }
+        EXPECT_EQ(exportColumnValues(m, ColumnMatches, separator), expected);
+    }
 }
 
 TEST(Export, EmptyGridGivesEmptyFileAndSecondExportReplacesFirst)
