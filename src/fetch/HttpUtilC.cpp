@@ -74,6 +74,32 @@ private:
     std::mutex m_mutexes[CURL_LOCK_DATA_LAST];
 };
 
+// The multi handle of the calling thread, shared by every HttpUtil used there (a fetch adds its
+// handle and removes it before it returns): making one costs a socket pair and a dozen system
+// calls, which would otherwise be paid once per job.
+class ThreadMulti
+{
+public:
+    ThreadMulti() : m_multi(curl_multi_init())
+    {
+        // Returned connections go to the shared pool; its limit follows the handle that returns them.
+        if (m_multi)
+            curl_multi_setopt(m_multi, CURLMOPT_MAXCONNECTS, kPooledConnections);
+    }
+    ~ThreadMulti() { curl_multi_cleanup(m_multi); }
+    ThreadMulti(const ThreadMulti&) = delete;
+    ThreadMulti& operator=(const ThreadMulti&) = delete;
+
+    static CURLM* current()
+    {
+        thread_local ThreadMulti mine;
+        return mine.m_multi;
+    }
+
+private:
+    CURLM* m_multi;
+};
+
 CURLSH* initCurlOnce()
 {
     static std::once_flag once;
@@ -99,7 +125,6 @@ QString secondsText(int seconds)
 
 struct HttpUtil::Impl {
     CURL* easy = nullptr;
-    CURLM* multi = nullptr;
     CURLU* url = nullptr;
     FetchOutcome outcome;
 
@@ -116,21 +141,15 @@ struct HttpUtil::Impl {
     {
         CURLSH* share = initCurlOnce();
         easy = curl_easy_init();
-        multi = curl_multi_init();
         url = curl_url();
-        // The reset before each fetch keeps the share; the pool limit follows the multi handle.
+        // The reset before each fetch keeps the share.
         if (easy && share)
             curl_easy_setopt(easy, CURLOPT_SHARE, share);
-        if (multi)
-            curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, kPooledConnections);
     }
     ~Impl()
     {
-        if (multi && easy)
-            curl_multi_remove_handle(multi, easy);
         curl_url_cleanup(url);
         curl_easy_cleanup(easy);
-        curl_multi_cleanup(multi);
     }
 
     void fail(FetchOutcome::Kind kind, QString text)
@@ -141,7 +160,7 @@ struct HttpUtil::Impl {
 
     bool checkUrl(const QString& address);
     bool configure(const QString& referer, const QString& userAgent, const ProxySettings& proxy, int timeoutInSec);
-    CURLcode perform(long long readLimitMs, bool& stalled);
+    CURLcode perform(CURLM* multi, long long readLimitMs, bool& stalled);
     void describeFailure(CURLcode rc, bool stalled, bool viaProxy, int timeoutInSec);
     void fetch(const QString& address, const QString& referer, const QString& userAgent,
         const QStringList* proxyParams, int timeoutInSec, std::string& page);
@@ -313,7 +332,7 @@ bool HttpUtil::Impl::configure(
 }
 
 // curl_easy_perform's loop, with the read limit measured to the millisecond from the last byte received.
-CURLcode HttpUtil::Impl::perform(long long readLimitMs, bool& stalled)
+CURLcode HttpUtil::Impl::perform(CURLM* multi, long long readLimitMs, bool& stalled)
 {
     stalled = false;
     if (curl_multi_add_handle(multi, easy) != CURLM_OK)
@@ -427,6 +446,7 @@ void HttpUtil::Impl::fetch(const QString& address, const QString& referer, const
     waitingForData = false;
     errorBuffer[0] = '\0';
 
+    CURLM* multi = ThreadMulti::current();
     if (!easy || !multi || !url)
         return fail(Kind::Other, QStringLiteral("network library could not start"));
     if (!checkUrl(address))
@@ -443,7 +463,7 @@ void HttpUtil::Impl::fetch(const QString& address, const QString& referer, const
         return;
 
     bool stalled = false;
-    const CURLcode rc = perform(timeoutInSec * 1000LL, stalled);
+    const CURLcode rc = perform(multi, timeoutInSec * 1000LL, stalled);
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     outcome.httpStatus = int(status);
