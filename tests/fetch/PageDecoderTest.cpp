@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
+
 TEST(PageDecoder, CharsetFromHeaderMarkPageOrNone)
 {
     struct Case {
@@ -85,5 +88,25 @@ TEST(PageDecoder, Utf8CheckAgreesWithQtOnEveryEdge)
             const std::string qt = QString::fromUtf8(body.data(), qsizetype(body.size())).toUtf8().toStdString();
             EXPECT_EQ(decodePageToUtf8(body, "text/html; charset=utf-8"), qt);
         }
+    }
+}
+
+TEST(PageDecoder, Utf8CheckAgreesWithQtOnRandomText)
+{
+    // Mostly valid text with a few broken sequences, at every length around the 16-byte blocks.
+    const std::string pieces[]
+        = { "a", "word ", "\xC3\xA9", "\xE6\x97\xA5", "\xF0\x9F\x98\x80", "\xED\x9F\xBF", "\xF4\x8F\xBF\xBF",
+              "\x80", "\xC3", "\xE6\x97", "\xF0\x9F\x98", "\xED\xA0\x80", "\xC0\xAF", "\xF8", "\xFF" };
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string body;
+        const int count = int(random() % 40);
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t pick = random();
+            body += pieces[pick % 100 < 95 ? pick % 7 : 7 + pick % 8];
+        }
+        SCOPED_TRACE(::testing::PrintToString(body));
+        const std::string qt = QString::fromUtf8(body.data(), qsizetype(body.size())).toUtf8().toStdString();
+        ASSERT_EQ(decodePageToUtf8(body, "text/html; charset=utf-8"), qt);
     }
 }
