@@ -367,37 +367,46 @@ __attribute__((target("ssse3"))) inline __m128i incompleteAtEnd(__m128i input)
     return _mm_subs_epu8(input, limits);
 }
 
+struct State {
+    __m128i error = _mm_setzero_si128();
+    __m128i previous = _mm_setzero_si128();
+    __m128i previousIncomplete = _mm_setzero_si128();
+};
+
+__attribute__((target("ssse3"))) inline void step(State& state, __m128i input)
+{
+    if (_mm_movemask_epi8(input) == 0) {
+        state.error = _mm_or_si128(state.error, state.previousIncomplete);
+    } else {
+        state.error = _mm_or_si128(state.error, blockErrors(input, state.previous));
+        state.previousIncomplete = incompleteAtEnd(input);
+    }
+    state.previous = input;
+}
+
+inline bool clean(__m128i error)
+{
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) == 0xFFFF;
+}
+
 __attribute__((target("ssse3"))) bool isValid(std::string_view text)
 {
     const char* p = text.data();
     const char* const end = p + text.size();
-    __m128i error = _mm_setzero_si128();
-    __m128i previous = _mm_setzero_si128();
-    __m128i previousIncomplete = _mm_setzero_si128();
-    auto step = [&](__m128i input) {
-        if (_mm_movemask_epi8(input) == 0) {
-            error = _mm_or_si128(error, previousIncomplete);
-        } else {
-            error = _mm_or_si128(error, blockErrors(input, previous));
-            previousIncomplete = incompleteAtEnd(input);
-        }
-        previous = input;
-    };
+    State state;
     for (; end - p >= 16; p += 16) {
-        step(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+        step(state, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
         // Now and then, so that an invalid page stops early but a valid one pays no test per block.
-        if ((reinterpret_cast<std::uintptr_t>(p) & 0x3F0) == 0
-            && _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) != 0xFFFF)
+        if ((reinterpret_cast<std::uintptr_t>(p) & 0x3F0) == 0 && !clean(state.error))
             return false;
     }
     if (p < end) {
         // The rest, padded with zeros: ASCII, which also shows a sequence cut short by the end.
         alignas(16) char last[16] = {};
         std::memcpy(last, p, std::size_t(end - p));
-        step(_mm_load_si128(reinterpret_cast<const __m128i*>(last)));
+        step(state, _mm_load_si128(reinterpret_cast<const __m128i*>(last)));
     }
-    error = _mm_or_si128(error, previousIncomplete);
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) == 0xFFFF;
+    return clean(_mm_or_si128(state.error, state.previousIncomplete));
 }
 
 } // namespace utf8simd
