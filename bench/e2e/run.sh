@@ -93,5 +93,6 @@ for n in $sizes; do
   done
 done
 echo
-echo "$(nproc) cores; $("$cli" --version); curl $(curl --version | awk 'NR==1{print $2}'); $(grep --version | sed -n 1p); median of $runs alternating runs"
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1)
+echo "$(nproc) cores (${cpu:-unknown CPU}); $("$cli" --version); $(nginx -v 2>&1 | sed 's/^nginx version: //'); curl $(curl --version | awk 'NR==1{print $2}'); $(grep --version | sed -n 1p); median of $runs alternating runs"
 cat "$table"
