@@ -138,6 +138,9 @@ struct HttpUtil::Impl {
     bool waitingForData = false; // the read limit runs only while a request waits for its answer
     Clock::time_point lastData;
     char errorBuffer[CURL_ERROR_SIZE] = {};
+    // The cookie engine is switched on once per handle. Not with an empty cookie file name: that
+    // name stays on a list inside libcurl that curl_easy_reset never frees.
+    bool cookieEngineOn = false;
 
     Impl()
     {
@@ -289,7 +292,11 @@ bool HttpUtil::Impl::configure(
     set(CURLOPT_BUFFERSIZE, kReceiveBuffer);
 
     // Cookies live for one fetch: kept across its redirects, gone before the next.
-    set(CURLOPT_COOKIEFILE, "");
+    if (!cookieEngineOn) {
+        // Any cookie line starts the engine; the jar is emptied right below.
+        set(CURLOPT_COOKIELIST, "Set-Cookie: glimmerpick=0; domain=invalid");
+        cookieEngineOn = ok;
+    }
     set(CURLOPT_COOKIELIST, "ALL");
 
     // libcurl sends no User-Agent and no Referer unless told to.
