@@ -28,7 +28,11 @@ release: deps
 	cmake --build --preset release
 
 bench: release
-	bench/run-all.sh
+	build-release/bin/bench_load_urls
+	build-release/bin/bench_collector
+	build-release/bin/bench_fetch
+	build-release/bin/bench_engine_handoff 100000
+	bench/e2e/run.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
