@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <optional>
+
 #include <algorithm>
 
 namespace
@@ -31,6 +33,42 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bo
     return out;
 }
 
+struct ByteOrderMark {
+    TextEncoding encoding;
+    QStringConverter::Encoding converter;
+    qsizetype length;
+};
+
+// The mark at the start of bytes, tried as UTF-8, UTF-16 LE, UTF-16 BE.
+std::optional<ByteOrderMark> byteOrderMark(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return ByteOrderMark { TextEncoding::Utf8Bom, QStringConverter::Utf8, 3 };
+    if (bytes.startsWith("\xFF\xFE"))
+        return ByteOrderMark { TextEncoding::Utf16LeBom, QStringConverter::Utf16LE, 2 };
+    if (bytes.startsWith("\xFE\xFF"))
+        return ByteOrderMark { TextEncoding::Utf16BeBom, QStringConverter::Utf16BE, 2 };
+    return std::nullopt;
+}
+
+// Calls line(start, length) for every line: lines end at CR LF, LF or CR, LF CR ends two lines,
+// and a line end at the very end adds no line. One walk for decoded text and for raw bytes.
+template <typename Char, typename LineFn> void forEachLine(const Char* data, qsizetype n, LineFn line)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const Char c = data[i];
+        if (c != Char('\n') && c != Char('\r'))
+            continue;
+        line(start, i - start);
+        if (c == Char('\r') && i + 1 < n && data[i + 1] == Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        line(start, n - start);
+}
+
 } // namespace
 
 QString decodeWindows1252(const char* data, qsizetype size)
@@ -50,40 +88,21 @@ QString decodeWindows1252(const char* data, qsizetype size)
 
 DecodedText decodeText(const QByteArray& bytes)
 {
-    const auto* u = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    if (n >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF)
-        return { decodeWith(QStringConverter::Utf8, QByteArrayView(bytes).sliced(3)), TextEncoding::Utf8Bom };
-    if (n >= 2 && u[0] == 0xFF && u[1] == 0xFE)
-        return { decodeWith(QStringConverter::Utf16LE, QByteArrayView(bytes).sliced(2)),
-            TextEncoding::Utf16LeBom };
-    if (n >= 2 && u[0] == 0xFE && u[1] == 0xFF)
-        return { decodeWith(QStringConverter::Utf16BE, QByteArrayView(bytes).sliced(2)),
-            TextEncoding::Utf16BeBom };
+    if (const auto mark = byteOrderMark(bytes))
+        return { decodeWith(mark->converter, QByteArrayView(bytes).sliced(mark->length)), mark->encoding };
 
     bool invalid = false;
     QString text = decodeWith(QStringConverter::Utf8, bytes, &invalid);
     if (!invalid)
         return { std::move(text), TextEncoding::AnsiUtf8 };
-    return { decodeWindows1252(bytes.constData(), n), TextEncoding::AnsiWindows1252 };
+    return { decodeWindows1252(bytes.constData(), bytes.size()), TextEncoding::AnsiWindows1252 };
 }
 
 QStringList splitLines(QStringView text)
 {
     QStringList lines;
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c != u'\n' && c != u'\r')
-            continue;
-        lines.append(text.sliced(start, i - start).toString());
-        if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.sliced(start).toString());
+    forEachLine(text.utf16(), text.size(),
+        [&](qsizetype start, qsizetype length) { lines.append(text.sliced(start, length).toString()); });
     return lines;
 }
 
@@ -118,10 +137,7 @@ DecodedText readTextFile(const QString& path)
 QStringList LoadFileToStringList(const QString& path)
 {
     const QByteArray bytes = readFileBytes(path);
-    const auto* u = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const bool marked = (bytes.size() >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF)))
-        || (bytes.size() >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF);
-    if (marked)
+    if (byteOrderMark(bytes))
         return splitLines(decodeText(bytes).text);
 
     // No mark: split the bytes first and decode line by line, so a large file never exists as one
@@ -130,21 +146,11 @@ QStringList LoadFileToStringList(const QString& path)
     QStringList lines;
     QStringDecoder utf8(QStringConverter::Utf8);
     const char* data = bytes.constData();
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = data[i];
-        if (c != '\n' && c != '\r')
-            continue;
-        lines.append(utf8.decode(QByteArrayView(data + start, i - start)));
-        if (c == '\r' && i + 1 < n && data[i + 1] == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(utf8.decode(QByteArrayView(data + start, n - start)));
+    forEachLine(data, bytes.size(), [&](qsizetype start, qsizetype length) {
+        lines.append(utf8.decode(QByteArrayView(data + start, length)));
+    });
     if (utf8.hasError())
-        return splitLines(decodeWindows1252(data, n));
+        return splitLines(decodeWindows1252(data, bytes.size()));
     return lines;
 }
 
