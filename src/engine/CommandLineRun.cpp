@@ -144,6 +144,13 @@ QByteArray runReportTsv(const ResultsModel& grid)
 namespace
 {
 
+// Writes all of bytes and flushes; false when the stream refused any of it.
+bool writeAll(std::FILE* out, const QByteArray& bytes)
+{
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) == size_t(bytes.size())
+        && std::fflush(out) == 0;
+}
+
 // The library is data.db in the resources folder: --resources DIR, or the one beside the executable.
 QString libraryPath(const QString& resourcesDir)
 {
@@ -166,8 +173,7 @@ int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err
     QByteArray bytes;
     for (const RegexLibraryEntry& e : store.entries())
         bytes += libraryListLine(e).toUtf8() + '\n';
-    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size())
-        || std::fflush(out) != 0) {
+    if (!writeAll(out, bytes)) {
         say(err, QStringLiteral("cannot write the library list to standard output"));
         return CliExitFailure;
     }
@@ -284,8 +290,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
             ExportColumnValuesToTextFile(view.grid(), options.outputFile, ColumnMatches, QStringLiteral("||"));
         } else {
             const QByteArray bytes = exportColumnValues(view.grid(), ColumnMatches, QStringLiteral("||"));
-            if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out) != size_t(bytes.size())
-                || std::fflush(out) != 0) {
+            if (!writeAll(out, bytes)) {
                 say(err, QStringLiteral("cannot write the export to standard output"));
                 return CliExitFailure;
             }
