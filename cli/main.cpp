@@ -1,6 +1,7 @@
 // glimmerpick-cli: the command-line front end over the same engine as the desktop program.
 #include "app/CommonVarsC.h"
-#include "engine/CommandLineRun.h"
+#include "engine/RunLimits.h"
+#include "cli/CommandLineRun.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -115,11 +116,12 @@ int main(int argc, char** argv)
     options.enableProxies = parser.isSet(proxies);
     options.removeDuplicated = parser.isSet(unique);
     options.quiet = parser.isSet(quiet);
-    options.threads = std::clamp(QThread::idealThreadCount(), 1, 60);
-    if (!wholeNumberOption(parser, threads, 1, 60, options.threads))
+    options.threads = std::clamp(QThread::idealThreadCount(), RunLimits::MinThreads, RunLimits::MaxThreads);
+    if (!wholeNumberOption(parser, threads, RunLimits::MinThreads, RunLimits::MaxThreads, options.threads))
         return usageError(
             QStringLiteral("--threads takes a whole number from 1 to 60, not \"%1\"").arg(parser.value(threads)));
-    if (!wholeNumberOption(parser, timeout, 3, 30, options.timeoutSeconds))
+    if (!wholeNumberOption(
+            parser, timeout, RunLimits::MinTimeoutSeconds, RunLimits::MaxTimeoutSeconds, options.timeoutSeconds))
         return usageError(QStringLiteral("--timeout takes a whole number of seconds from 3 to 30, not \"%1\"")
                               .arg(parser.value(timeout)));
     for (const QCommandLineOption* o : { &output, &report, &resources })

@@ -1,6 +1,6 @@
 // Loads a generated URL file of N lines (default 1,000,000) into the row store, the way the Load
 // button does, and prints the wall time of each step and the process's peak memory.
-#include "results/FileUtil.h"
+#include "text/FileUtil.h"
 #include "results/StringGridUtil.h"
 
 #include <QCoreApplication>

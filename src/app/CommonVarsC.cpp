@@ -23,9 +23,9 @@ QString executableFilePath()
 CommonVars::CommonVars() : CommonVars(executableFilePath()) { }
 
 CommonVars::CommonVars(const QString& executablePath) :
-    SOFTWAREVERSION(QStringLiteral("1.0.0")),
+    SOFTWAREVERSION(QStringLiteral(GLIMMERPICK_VERSION)),
     SOFTWARENAME(QStringLiteral("Morvantis Glimmerpick")),
-    MAINFORMCAPTION(QString::fromUtf8(ProductConfig::WebSiteName) + QStringLiteral(" Glimmerpick V1.0.0")),
+    MAINFORMCAPTION(QString::fromUtf8(ProductConfig::WebSiteName) + QStringLiteral(" Glimmerpick V") + SOFTWAREVERSION),
     SUPPORTMAIL(QString::fromUtf8(ProductConfig::SupportMail))
 {
     const QString sep = QDir::separator();

@@ -1,7 +1,8 @@
 #include "engine/MyConsumerItemThreadMod.h"
 
-#include "engine/CountdownEvent.h"
+#include <QtDebug>
 
+#include <exception>
 #include <memory>
 #include <thread>
 
@@ -27,18 +28,18 @@ void nameCurrentThread(const char* name)
 
 } // namespace
 
-TMyConsumerItemMod::TMyConsumerItemMod(JobQueue& aQueue, CountdownEvent& aSignal, std::mutex& CritSec) :
-    PQueue(aQueue), PSignal(aSignal), PCriticalSection(CritSec)
+TMyConsumerItemMod::TMyConsumerItemMod(JobQueue& aQueue, std::mutex& CritSec) :
+    PQueue(aQueue), PCriticalSection(CritSec)
 {
 }
 
-void TMyConsumerItemMod::Create(JobQueue& aQueue, CountdownEvent& aSignal, std::mutex& CritSec)
+std::thread TMyConsumerItemMod::Create(JobQueue& aQueue, std::mutex& CritSec)
 {
-    std::unique_ptr<TMyConsumerItemMod> worker(new TMyConsumerItemMod(aQueue, aSignal, CritSec));
+    std::unique_ptr<TMyConsumerItemMod> worker(new TMyConsumerItemMod(aQueue, CritSec));
     // Registered before the thread exists, so the queue never sees a live worker uncounted.
     aQueue.addConsumer();
     try {
-        std::thread([self = std::move(worker)] { self->Execute(); }).detach();
+        return std::thread([self = std::move(worker)] { self->Execute(); });
     } catch (...) {
         aQueue.removeConsumer();
         throw;
@@ -61,9 +62,11 @@ void TMyConsumerItemMod::Execute()
                 break;
             item();
         }
+    } catch (const std::exception& e) {
+        // A job that fails ends its worker; the others go on.
+        qWarning("worker ends after a failed job: %s", e.what());
     } catch (...) {
-        // A job that fails ends its worker; the others go on, and the run is not told.
+        qWarning("worker ends after a failed job");
     }
     PQueue.removeConsumer();
-    PSignal.signal();
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
-// What a run did, handed to the end-of-run handler on the UI thread.
+// What a run did, handed to the front end when it has ended.
 struct RunSummary {
     int rows = 0;
     // W: the smaller of the thread count and the row count; workersStarted is less only when
@@ -17,5 +18,10 @@ struct RunSummary {
     int notRun = 0;
     qint64 matches = 0;
     qint64 elapsedMs = 0;
+    // Abort was pressed (the abort flag was up at the end).
     bool aborted = false;
+    // The owner asked the run to stop (closing the window, a signal): no end message is due.
+    bool stopped = false;
+    // "Extraction aborted" or "Extraction terminated".
+    QString message;
 };

@@ -1,6 +1,8 @@
 #include "engine/UpdateGUIThread.h"
 
-#include "engine/UiHandOff.h"
+#include <QtDebug>
+
+#include <exception>
 
 QString formatElapsedTime(std::chrono::milliseconds elapsed)
 {
@@ -14,8 +16,8 @@ QString formatElapsedTime(std::chrono::milliseconds elapsed)
         .arg(s, 2, 10, QLatin1Char('0'));
 }
 
-TUpdateGUIThread::TUpdateGUIThread(UiHandOff& handOff, std::chrono::milliseconds tick) :
-    m_handOff(handOff), m_tick(tick), m_thread([this] { Execute(); })
+TUpdateGUIThread::TUpdateGUIThread(Show show, std::chrono::milliseconds tick) :
+    m_show(std::move(show)), m_tick(tick), m_thread([this] { Execute(); })
 {
 }
 
@@ -42,9 +44,9 @@ void TUpdateGUIThread::Execute()
     while (!m_terminated) {
         lock.unlock();
         try {
-            m_handOff.runOnUiThread([this] { updateGui(); });
-        } catch (...) {
-            // No UI to update any more: the clock has nothing left to do.
+            updateGui();
+        } catch (const std::exception& e) {
+            qWarning("clock: %s", e.what());
             return;
         }
         lock.lock();
@@ -55,5 +57,5 @@ void TUpdateGUIThread::Execute()
 void TUpdateGUIThread::updateGui()
 {
     const auto elapsed = std::chrono::steady_clock::now() - StartTime;
-    m_handOff.setTimeText(formatElapsedTime(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed)));
+    m_show(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed));
 }

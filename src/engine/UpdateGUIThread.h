@@ -4,28 +4,27 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
-
-class UiHandOff;
 
 // "hh:mm:ss" of an elapsed time: whole days dropped (hours wrap at 24), fractions dropped.
 QString formatElapsedTime(std::chrono::milliseconds elapsed);
 
-// The elapsed-time clock of one run: shows the time since it began in "Time" (LabelTime) at once
-// and then every tick, until asked to terminate. It measures with the monotonic clock, so a change
-// of the system time during a run does not shift it.
+// The elapsed-time clock of one run: reports the time since it began at once and then every tick,
+// until asked to terminate; the run hands each reading to its front end ("Time", LabelTime). It
+// measures with the monotonic clock, so a change of the system time during a run does not shift it.
 // Thread affinity: created and terminated by the run controller; its body runs on a thread of its
-// own and reaches the label only through the hand-off. Destruction waits for that thread, which
-// ends as soon as it is terminated: at most an update that had already begun still finishes.
-// So never destroy it on the UI thread, which that update may be waiting for.
+// own, which calls show() there. Destruction joins that thread; show() must not block for long.
 class TUpdateGUIThread
 {
 public:
     static constexpr std::chrono::milliseconds Tick { 250 };
 
     // Starts the clock.
-    explicit TUpdateGUIThread(UiHandOff& handOff, std::chrono::milliseconds tick = Tick);
+    using Show = std::function<void(std::chrono::milliseconds elapsed)>;
+
+    explicit TUpdateGUIThread(Show show, std::chrono::milliseconds tick = Tick);
     ~TUpdateGUIThread();
 
     TUpdateGUIThread(const TUpdateGUIThread&) = delete;
@@ -36,10 +35,9 @@ public:
 
 private:
     void Execute();
-    // UI thread.
     void updateGui();
 
-    UiHandOff& m_handOff;
+    Show m_show;
     const std::chrono::milliseconds m_tick;
     std::chrono::steady_clock::time_point StartTime;
     std::mutex m_mutex;

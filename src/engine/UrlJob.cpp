@@ -1,40 +1,23 @@
 #include "engine/UrlJob.h"
 
 #include "engine/MatchCollector.h"
+#include "engine/RunChannel.h"
 #include "engine/RunSettings.h"
-#include "engine/RunTally.h"
-#include "engine/UiHandOff.h"
 #include "fetch/HttpUtilC.h"
 #include "fetch/IdentityLists.h"
-#include "results/StringGridUtil.h"
 
 #include <string>
 
-Job ThreadFunction(const UrlJobContext& context, int m, RunTally& tally)
+Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run)
 {
-    return [context, m, &tally] {
-        UiHandOff& ui = context.handOff;
+    return [context, m, &run] {
         const RunSettings& settings = context.settings;
 
         // The only look at the abort flag: a job past it runs to its end.
         if (settings.StopThreadingFlag)
             return;
-        const QString ReturnedCode = QStringLiteral("Fetching page...");
-        QString WebsiteUrl;
-        QString RegexPatternApplyed;
-        QString RegexReplacementApplyed;
-        ui.runOnUiThread([&] {
-            if (m >= 10)
-                ui.scrollRowToTop(m - 10);
-            ResultsModel& grid = ui.grid();
-            grid.setCell(m, ColumnMatchesNumber, ReturnedCode);
-            // Read now, not at the run's start: edits made meanwhile count.
-            WebsiteUrl = grid.cell(m, ColumnUrl);
-            RegexPatternApplyed = grid.cell(m, ColumnRegexPattern);
-            RegexReplacementApplyed = grid.cell(m, ColumnRegexReplace);
-            ui.setCompletedText(QString::number(m + 1));
-        });
-        ++tally.started;
+        // Read now, not at the run's start: edits made meanwhile count.
+        const RowInput row = run.rowStarted(m);
 
         HttpUtil HttpClient(settings.TimeoutThreads);
         // An empty list gives an empty value, which sends no such header.
@@ -50,32 +33,22 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunTally& tally)
         }
 
         std::string HtmlSource;
-        QString outcome = noProxyOutcome();
+        RowResult result;
+        result.row = m;
+        result.outcome = noProxyOutcome();
         if (fetch) {
-            HttpClient.GetPageUtf8(WebsiteUrl, Referer, UserAgent, &proxyList, HtmlSource);
-            outcome = HttpClient.outcome().text;
+            HttpClient.GetPageUtf8(row.url, Referer, UserAgent, &proxyList, HtmlSource);
+            result.outcome = HttpClient.outcome().text;
         }
-        int matchesCount = 0;
-        QString MatchesStrings;
-        ApplyRegexToHtmlUtf8(HtmlSource, RegexPatternApplyed, RegexReplacementApplyed, matchesCount,
-            MatchesStrings, settings.RemoveDuplicated);
-
-        ui.runOnUiThread([&] {
-            ResultsModel& grid = ui.grid();
-            grid.setCell(m, ColumnMatchesNumber, QString::number(matchesCount));
-            grid.setCell(m, ColumnMatches, MatchesStrings);
-            grid.setOutcome(m, outcome);
-        });
-        tally.matches += matchesCount;
-        if (!outcome.isEmpty())
-            ++tally.failed;
-        ++tally.completed;
+        ApplyRegexToHtmlUtf8(HtmlSource, row.pattern, row.replacement, result.count, result.matches,
+            settings.RemoveDuplicated);
+        run.rowFinished(std::move(result));
     };
 }
 
 JobFactory urlJobFactory(const UrlJobContext& context)
 {
-    return [context](int m, RunTally& tally) { return ThreadFunction(context, m, tally); };
+    return [context](int m, RunChannel& run) { return ThreadFunction(context, m, run); };
 }
 
 QString proxyRefusal(const RunSettings& settings, const IdentityLists& lists)

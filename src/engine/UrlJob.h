@@ -6,23 +6,21 @@
 #include <QString>
 
 class IdentityLists;
-class UiHandOff;
+class RunChannel;
 struct RunSettings;
-struct RunTally;
 
-// What the jobs of a run read besides their row: the window through the hand-off, the run
-// settings and the identity lists. All three outlive every run.
+// What the jobs of a run read besides their row: the run settings and the identity lists, which
+// both outlive every run.
 struct UrlJobContext {
-    UiHandOff& handOff;
     const RunSettings& settings;
     const IdentityLists& lists;
 };
 
-// Makes the job of row m. When run (on a worker) it tests the abort flag, shows "Fetching
-// page..." and reads the row on the UI thread, draws a referer, a user agent and (with "Enable
-// proxies") a proxy, fetches the page, collects the matches and writes the count, the match list
-// and the fetch outcome into the row on the UI thread. It counts itself in the tally.
-Job ThreadFunction(const UrlJobContext& context, int m, RunTally& tally);
+// Makes the job of row m. When run (on a worker) it tests the abort flag, reads the row's inputs
+// as they are now (the row begins: "Fetching page..."), draws a referer, a user agent and (with
+// "Enable proxies") a proxy, fetches the page, collects the matches and leaves the count, the match
+// list and the fetch outcome with the run.
+Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run);
 
 // The run controller's job factory over ThreadFunction.
 JobFactory urlJobFactory(const UrlJobContext& context);

@@ -1,6 +1,6 @@
 #include "fetch/IdentityLists.h"
 
-#include "results/FileUtil.h"
+#include "text/FileUtil.h"
 
 #include <atomic>
 #include <random>

@@ -1,6 +1,6 @@
 #include "fetch/PageDecoder.h"
 
-#include "results/FileUtil.h"
+#include "text/FileUtil.h"
 
 #include <QByteArrayView>
 #include <QString>

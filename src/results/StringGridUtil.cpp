@@ -1,6 +1,6 @@
 #include "results/StringGridUtil.h"
 
-#include "results/FileUtil.h"
+#include "text/FileUtil.h"
 
 #include <stdexcept>
 
@@ -91,11 +91,22 @@ const QString& ResultsModel::cell(int row, int column) const
 
 void ResultsModel::setCell(int row, int column, const QString& text)
 {
+    setCellQuietly(row, column, text);
+    const QModelIndex i = index(row, column);
+    Q_EMIT dataChanged(i, i, { Qt::DisplayRole, Qt::EditRole });
+}
+
+void ResultsModel::setCellQuietly(int row, int column, const QString& text)
+{
     if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= GridColumnCount)
         throw std::out_of_range("grid cell out of range");
     m_rows[size_t(row)].cells[size_t(column)] = text;
-    const QModelIndex i = index(row, column);
-    Q_EMIT dataChanged(i, i, { Qt::DisplayRole, Qt::EditRole });
+}
+
+void ResultsModel::notifyCellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn)
+{
+    Q_EMIT dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn),
+        { Qt::DisplayRole, Qt::EditRole, Qt::ToolTipRole });
 }
 
 const QString& ResultsModel::outcome(int row) const
@@ -107,16 +118,23 @@ const QString& ResultsModel::outcome(int row) const
 
 void ResultsModel::setOutcome(int row, const QString& text)
 {
+    if (!setOutcomeQuietly(row, text))
+        return;
+    const QModelIndex i = index(row, ColumnMatchesNumber);
+    Q_EMIT dataChanged(i, i, { Qt::ToolTipRole });
+}
+
+bool ResultsModel::setOutcomeQuietly(int row, const QString& text)
+{
     if (row < 0 || row >= int(m_rows.size()))
         throw std::out_of_range("grid row out of range");
     if (m_outcomes.size() != m_rows.size()) {
         if (text.isEmpty())
-            return;
+            return false;
         m_outcomes.resize(m_rows.size());
     }
     m_outcomes[size_t(row)] = text;
-    const QModelIndex i = index(row, ColumnMatchesNumber);
-    Q_EMIT dataChanged(i, i, { Qt::ToolTipRole });
+    return true;
 }
 
 void ResultsModel::setRowCount(int count)

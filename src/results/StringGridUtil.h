@@ -19,8 +19,8 @@ enum GridColumn : int {
 
 // The results grid's row store: the only place rows live. One plain vector of rows, so a
 // million rows cost a few hundred bytes each rather than an object per cell.
-// Thread affinity: the UI thread (or the thread that owns the run's hand-off). Never touch it
-// from a worker thread directly.
+// Thread affinity: the UI thread (the thread of the run controller). Never touch it from a worker
+// thread: a run reads its inputs from a view taken at Start and writes back through the controller.
 class ResultsModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -43,6 +43,11 @@ public:
     void setCell(int row, int column, const QString& text);
     const QString& outcome(int row) const;
     void setOutcome(int row, const QString& text);
+    // The same without a change notification, for writing many cells at once; then one
+    // notifyCellsChanged over the range. setOutcomeQuietly returns whether anything changed.
+    void setCellQuietly(int row, int column, const QString& text);
+    bool setOutcomeQuietly(int row, const QString& text);
+    void notifyCellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn);
 
     // Grows with empty rows or drops rows from the end.
     void setRowCount(int count);
@@ -52,8 +57,6 @@ public:
     void clearColumn(int column);
     // Writes the same text into one column of every row with one change notification.
     void fillColumn(int column, const QString& text);
-
-    static constexpr int RowHeight = 21;
 
 private:
     std::vector<Row> m_rows;

@@ -1,9 +1,10 @@
-#include "RecordingHandOff.h"
+#include "RunRecorder.h"
 
-#include "engine/CountdownEvent.h"
 #include "engine/MyConsumerItemThreadMod.h"
+#include "engine/RunChannel.h"
 #include "engine/RunController.h"
 #include "engine/RunSettings.h"
+#include "results/StringGridUtil.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -29,14 +30,15 @@ void fillRows(ResultsModel& grid, int n)
     }
 }
 
-// A fixture with a recorder, settings, and a controller without the start pause, whose jobs are
-// whatever the test's factory makes.
+// A fixture with a row store, settings, a controller without the start pause whose jobs are
+// whatever the test's factory makes, and a recorder of what the run shows.
 class RunControllerTest : public ::testing::Test
 {
 protected:
     RunControllerTest() :
         controller(
-            view, settings, [this](int m, RunTally& tally) { return factory(m, tally); }, 0)
+            grid, settings, [this](int m, RunChannel& run) { return factory(m, run); }, 0),
+        view(controller)
     {
     }
 
@@ -45,16 +47,17 @@ protected:
     // Counts the workers made, making real ones.
     void countWorkers()
     {
-        controller.setWorkerStarter([this](JobQueue& q, CountdownEvent& c, std::mutex& l) {
+        controller.setWorkerStarter([this](JobQueue& q, std::mutex& l) {
             ++workersMade;
-            TMyConsumerItemMod::Create(q, c, l);
+            return TMyConsumerItemMod::Create(q, l);
         });
     }
 
-    RecordingHandOff view;
+    ResultsModel grid;
     RunSettings settings;
-    JobFactory factory = [](int, RunTally&) { return Job([] {}); };
+    JobFactory factory = [](int, RunChannel&) { return Job([] {}); };
     RunController controller;
+    RunRecorder view;
     std::atomic<int> workersMade { 0 };
 };
 
@@ -69,10 +72,10 @@ TEST_F(RunControllerTest, PoolIsTheSmallerOfThreadCountAndRowCount)
         SCOPED_TRACE(testing::Message() << c.threads << " threads, " << c.rows << " rows");
         workersMade = 0;
         countWorkers();
-        fillRows(view.grid(), c.rows);
+        fillRows(grid, c.rows);
         settings.ThreadCount = c.threads;
         std::atomic<int> ran { 0 };
-        factory = [&](int, RunTally&) { return Job([&] { ++ran; }); };
+        factory = [&](int, RunChannel&) { return Job([&] { ++ran; }); };
 
         const RunSummary s = runToEnd(controller);
         EXPECT_EQ(s.workers, c.workers);
@@ -80,7 +83,7 @@ TEST_F(RunControllerTest, PoolIsTheSmallerOfThreadCountAndRowCount)
         EXPECT_EQ(workersMade, c.workers);
         EXPECT_EQ(ran, c.rows);
         EXPECT_EQ(controller.ThreadsNumber(), c.threads);
-        EXPECT_EQ(view.messages().last(), "Extraction terminated");
+        EXPECT_EQ(view.messages.last(), "Extraction terminated");
         EXPECT_FALSE(controller.isRunning());
     }
     // Every run switched the window to running and back, in that order.
@@ -89,10 +92,10 @@ TEST_F(RunControllerTest, PoolIsTheSmallerOfThreadCountAndRowCount)
 
 TEST_F(RunControllerTest, OneWorkerRunsTheRowsInRowOrder)
 {
-    fillRows(view.grid(), 200);
+    fillRows(grid, 200);
     settings.ThreadCount = 1;
     std::vector<int> order;
-    factory = [&](int m, RunTally&) { return Job([&order, m] { order.push_back(m); }); };
+    factory = [&](int m, RunChannel&) { return Job([&order, m] { order.push_back(m); }); };
     runToEnd(controller);
     ASSERT_EQ(order.size(), 200u);
     for (int m = 0; m < 200; ++m)
@@ -102,10 +105,10 @@ TEST_F(RunControllerTest, OneWorkerRunsTheRowsInRowOrder)
 TEST_F(RunControllerTest, MoreRowsThanTheQueueHoldsAllRunOnce)
 {
     const int rows = 12000;
-    fillRows(view.grid(), rows);
+    fillRows(grid, rows);
     settings.ThreadCount = 4;
     std::vector<std::atomic<int>> runs(rows);
-    factory = [&](int m, RunTally&) { return Job([&runs, m] { ++runs[size_t(m)]; }); };
+    factory = [&](int m, RunChannel&) { return Job([&runs, m] { ++runs[size_t(m)]; }); };
     const RunSummary s = runToEnd(controller);
     EXPECT_EQ(s.workers, 4);
     int once = 0;
@@ -116,10 +119,10 @@ TEST_F(RunControllerTest, MoreRowsThanTheQueueHoldsAllRunOnce)
 
 TEST_F(RunControllerTest, AJobThatThrowsEndsOnlyItsWorker)
 {
-    fillRows(view.grid(), 100);
+    fillRows(grid, 100);
     settings.ThreadCount = 4;
     std::atomic<int> ran { 0 };
-    factory = [&](int m, RunTally&) {
+    factory = [&](int m, RunChannel&) {
         return Job([&ran, m] {
             if (m == 5)
                 throw std::runtime_error("row 5 fails");
@@ -128,15 +131,15 @@ TEST_F(RunControllerTest, AJobThatThrowsEndsOnlyItsWorker)
     };
     runToEnd(controller);
     EXPECT_EQ(ran, 99);
-    EXPECT_EQ(view.messages().last(), "Extraction terminated");
+    EXPECT_EQ(view.messages.last(), "Extraction terminated");
 }
 
 TEST_F(RunControllerTest, EveryJobThrowingEndsEachWorkerAfterOneJob)
 {
-    fillRows(view.grid(), 100);
+    fillRows(grid, 100);
     settings.ThreadCount = 4;
     std::atomic<int> ran { 0 };
-    factory = [&](int, RunTally&) {
+    factory = [&](int, RunChannel&) {
         return Job([&ran] {
             ++ran;
             throw std::runtime_error("fails");
@@ -144,7 +147,7 @@ TEST_F(RunControllerTest, EveryJobThrowingEndsEachWorkerAfterOneJob)
     };
     runToEnd(controller);
     EXPECT_EQ(ran, 4);
-    EXPECT_EQ(view.messages().last(), "Extraction terminated");
+    EXPECT_EQ(view.messages.last(), "Extraction terminated");
 }
 
 TEST_F(RunControllerTest, AllWorkersDeadWhileTheQueueIsFullEndsTheRun)
@@ -152,13 +155,13 @@ TEST_F(RunControllerTest, AllWorkersDeadWhileTheQueueIsFullEndsTheRun)
     // Both workers hold their first job until the queue is full and the controller is about to
     // wait for room; then both fail, and nobody is left to make room.
     const int rows = 12000;
-    fillRows(view.grid(), rows);
+    fillRows(grid, rows);
     settings.ThreadCount = 2;
     std::mutex gateMutex;
     std::condition_variable gateOpened;
     bool gate = false;
     std::atomic<int> ran { 0 };
-    factory = [&](int m, RunTally&) {
+    factory = [&](int m, RunChannel&) {
         if (m == JobQueue::DefaultCapacity + 2) {
             std::lock_guard lock(gateMutex);
             gate = true;
@@ -176,22 +179,22 @@ TEST_F(RunControllerTest, AllWorkersDeadWhileTheQueueIsFullEndsTheRun)
     };
     runToEnd(controller);
     EXPECT_EQ(ran, 2);
-    EXPECT_EQ(view.messages().last(), "Extraction terminated");
+    EXPECT_EQ(view.messages.last(), "Extraction terminated");
 }
 
 TEST_F(RunControllerTest, WorkersThatCannotBeMadeDoNotHoldTheRun)
 {
-    fillRows(view.grid(), 50);
+    fillRows(grid, 50);
     settings.ThreadCount = 3;
     std::atomic<int> ran { 0 };
-    factory = [&](int, RunTally&) { return Job([&ran] { ++ran; }); };
+    factory = [&](int, RunChannel&) { return Job([&ran] { ++ran; }); };
 
     // The second of three fails: the other two do every row.
     int attempt = 0;
-    controller.setWorkerStarter([&](JobQueue& q, CountdownEvent& c, std::mutex& l) {
+    controller.setWorkerStarter([&](JobQueue& q, std::mutex& l) {
         if (++attempt == 2)
             throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-        TMyConsumerItemMod::Create(q, c, l);
+        return TMyConsumerItemMod::Create(q, l);
     });
     RunSummary s = runToEnd(controller);
     EXPECT_EQ(s.workers, 3);
@@ -200,7 +203,7 @@ TEST_F(RunControllerTest, WorkersThatCannotBeMadeDoNotHoldTheRun)
 
     // None can be made: the rows are dropped and the run still ends.
     ran = 0;
-    controller.setWorkerStarter([](JobQueue&, CountdownEvent&, std::mutex&) {
+    controller.setWorkerStarter([](JobQueue&, std::mutex&) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     });
     s = runToEnd(controller);
@@ -212,10 +215,10 @@ TEST_F(RunControllerTest, WorkersThatCannotBeMadeDoNotHoldTheRun)
 
 TEST_F(RunControllerTest, AbortDuringTheStartPauseIsCleared)
 {
-    fillRows(view.grid(), 20);
+    fillRows(grid, 20);
     settings.ThreadCount = 2;
     std::atomic<int> ran { 0 };
-    factory = [&](int, RunTally&) {
+    factory = [&](int, RunChannel&) {
         return Job([&] {
             if (!settings.StopThreadingFlag)
                 ++ran;
@@ -229,45 +232,41 @@ TEST_F(RunControllerTest, AbortDuringTheStartPauseIsCleared)
     const RunSummary s = runToEnd(controller);
     EXPECT_EQ(ran, 20);
     EXPECT_FALSE(s.aborted);
-    EXPECT_EQ(view.messages().last(), "Extraction terminated");
+    EXPECT_EQ(view.messages.last(), "Extraction terminated");
 }
 
 TEST_F(RunControllerTest, AbortFlagDecidesTheEndMessageAndTheNextRunClearsIt)
 {
-    fillRows(view.grid(), 3);
-    factory = [&](int, RunTally&) { return Job([&] { settings.StopThreadingFlag = true; }); };
+    fillRows(grid, 3);
+    factory = [&](int, RunChannel&) { return Job([&] { settings.StopThreadingFlag = true; }); };
     RunSummary s = runToEnd(controller);
     EXPECT_TRUE(s.aborted);
-    EXPECT_EQ(view.messages().last(), "Extraction aborted");
+    EXPECT_EQ(view.messages.last(), "Extraction aborted");
     // The flag stays set after the run.
     EXPECT_TRUE(settings.StopThreadingFlag);
 
-    factory = [](int, RunTally&) { return Job([] {}); };
+    factory = [](int, RunChannel&) { return Job([] {}); };
     s = runToEnd(controller);
     EXPECT_FALSE(s.aborted);
-    EXPECT_EQ(view.messages().last(), "Extraction terminated");
+    EXPECT_EQ(view.messages.last(), "Extraction terminated");
 }
 
 TEST_F(RunControllerTest, SecondRunClearsResultsAndRestartsTheCounters)
 {
-    fillRows(view.grid(), 6);
+    fillRows(grid, 6);
     settings.ThreadCount = 2;
     // The first run fills every row; the second only the even ones, once its clock has shown a time.
     bool second = false;
     int timeUpdatesBefore = 0;
-    factory = [&](int m, RunTally&) {
-        return Job([this, &second, &timeUpdatesBefore, m] {
+    factory = [&](int m, RunChannel& run) {
+        return Job([this, &second, &timeUpdatesBefore, &run, m] {
             if (second && m == 0)
                 for (int i = 0; i < 5000 && view.timeUpdates <= timeUpdatesBefore; ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (second && m % 2)
                 return;
-            view.runOnUiThread([&] {
-                view.grid().setCell(m, ColumnMatchesNumber, QStringLiteral("1"));
-                view.grid().setCell(m, ColumnMatches, QStringLiteral("hit"));
-                view.grid().setOutcome(m, QStringLiteral("HTTP 500"));
-                view.setCompletedText(QString::number(m + 1));
-            });
+            run.rowStarted(m);
+            run.rowFinished({ m, 1, QStringLiteral("hit"), QStringLiteral("HTTP 500") });
         });
     };
     runToEnd(controller);
@@ -279,10 +278,10 @@ TEST_F(RunControllerTest, SecondRunClearsResultsAndRestartsTheCounters)
 
     for (int r = 0; r < 6; ++r) {
         SCOPED_TRACE(r);
-        EXPECT_EQ(view.grid().cell(r, ColumnMatchesNumber), r % 2 ? "" : "1");
-        EXPECT_EQ(view.grid().cell(r, ColumnMatches), r % 2 ? "" : "hit");
-        EXPECT_EQ(view.grid().outcome(r), r % 2 ? "" : "HTTP 500");
-        EXPECT_EQ(view.grid().cell(r, ColumnRegexPattern), "x");
+        EXPECT_EQ(grid.cell(r, ColumnMatchesNumber), r % 2 ? "" : "1");
+        EXPECT_EQ(grid.cell(r, ColumnMatches), r % 2 ? "" : "hit");
+        EXPECT_EQ(grid.outcome(r), r % 2 ? "" : "HTTP 500");
+        EXPECT_EQ(grid.cell(r, ColumnRegexPattern), "x");
     }
     ASSERT_GT(view.completedTexts.size(), completedBefore);
     EXPECT_EQ(view.completedTexts[completedBefore], "0");
@@ -292,11 +291,11 @@ TEST_F(RunControllerTest, SecondRunClearsResultsAndRestartsTheCounters)
 
 TEST_F(RunControllerTest, StartIsRefusedWithoutAPatternOrWhileRunning)
 {
-    fillRows(view.grid(), 3);
-    view.grid().setCell(1, ColumnRegexPattern, QString());
-    EXPECT_FALSE(controller.ButtonStartClick());
-    ASSERT_EQ(view.messages().size(), 1);
-    EXPECT_EQ(view.messages()[0],
+    fillRows(grid, 3);
+    grid.setCell(1, ColumnRegexPattern, QString());
+    QString refusal;
+    EXPECT_FALSE(controller.ButtonStartClick(&refusal));
+    EXPECT_EQ(refusal,
         "You cannot run because one or more rows haven't regular expressions\r\n"
         "Remember that 'Regex Pattern' column is mandatory while 'Regex replacement' "
         "column is optional");
@@ -304,28 +303,199 @@ TEST_F(RunControllerTest, StartIsRefusedWithoutAPatternOrWhileRunning)
     EXPECT_FALSE(controller.isRunning());
 
     // The extra rule is asked only once every row has a pattern.
-    view.grid().setCell(1, ColumnRegexPattern, QStringLiteral("x"));
+    grid.setCell(1, ColumnRegexPattern, QStringLiteral("x"));
     controller.setStartCheck([] { return QStringLiteral("no proxy"); });
-    EXPECT_FALSE(controller.ButtonStartClick());
-    EXPECT_EQ(view.messages().last(), "no proxy");
+    EXPECT_FALSE(controller.ButtonStartClick(&refusal));
+    EXPECT_EQ(refusal, "no proxy");
     EXPECT_TRUE(view.runningStates.empty());
 
     // A second Start while the first run is going does nothing.
     controller.setStartCheck(nullptr);
     std::mutex holdMutex;
     holdMutex.lock();
-    factory = [&](int, RunTally&) { return Job([&] { std::lock_guard lock(holdMutex); }); };
+    factory = [&](int, RunChannel&) { return Job([&] { std::lock_guard lock(holdMutex); }); };
     bool ended = false;
     bool startedFromEndHandler = true;
-    controller.setFinishedHandler([&](const RunSummary&) {
+    QObject::connect(&controller, &RunController::finished, &controller, [&](const RunSummary&) {
         ended = true;
-        // Still inside the first run's last hand-off.
         startedFromEndHandler = controller.ButtonStartClick();
     });
     ASSERT_TRUE(controller.ButtonStartClick());
-    EXPECT_FALSE(controller.ButtonStartClick());
+    EXPECT_FALSE(controller.ButtonStartClick(&refusal));
+    EXPECT_TRUE(refusal.isEmpty());
     holdMutex.unlock();
     EXPECT_TRUE(spinUntil([&] { return ended; }));
     EXPECT_FALSE(startedFromEndHandler);
     EXPECT_EQ(view.runningStates, (std::vector<bool> { true, false }));
+}
+
+namespace
+{
+
+// Counts the workers whose thread-local state has been destroyed: a thread that is still running
+// (or was detached) has not got there yet.
+std::atomic<int> threadsEnded { 0 };
+struct ThreadEndCounter {
+    bool used = false;
+    ~ThreadEndCounter()
+    {
+        if (used)
+            ++threadsEnded;
+    }
+};
+thread_local ThreadEndCounter threadEnd;
+
+} // namespace
+
+TEST_F(RunControllerTest, StopEndsTheRunWithItsThreadsJoinedAndKeepsWhatWasDone)
+{
+    fillRows(grid, 1000);
+    settings.ThreadCount = 4;
+    threadsEnded = 0;
+    factory = [&](int m, RunChannel& run) {
+        return Job([this, &run, m] {
+            threadEnd.used = true;
+            // As the real job: the abort flag is looked at once, before the row begins.
+            if (settings.StopThreadingFlag)
+                return;
+            run.rowStarted(m);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            run.rowFinished({ m, 1, QStringLiteral("hit"), QString() });
+        });
+    };
+    RunSummary s;
+    bool ended = false;
+    int endedThreadsAtFinish = -1;
+    QObject::connect(&controller, &RunController::finished, &controller, [&](const RunSummary& r) {
+        s = r;
+        ended = true;
+        endedThreadsAtFinish = threadsEnded;
+    });
+    ASSERT_TRUE(controller.ButtonStartClick());
+    ASSERT_TRUE(spinUntil([&] { return grid.cell(20, ColumnMatchesNumber) == "1"; }));
+    controller.requestStop();
+    EXPECT_TRUE(controller.isStopping());
+    ASSERT_TRUE(spinUntil([&] { return ended; }));
+
+    EXPECT_TRUE(s.aborted);
+    EXPECT_TRUE(s.stopped);
+    EXPECT_EQ(s.message, "Extraction aborted");
+    EXPECT_EQ(endedThreadsAtFinish, 4) << "every worker thread is joined before the end is announced";
+    EXPECT_GT(s.notRun, 0);
+    // Every row begun was finished and shown; the others stayed empty.
+    int done = 0;
+    for (int r = 0; r < 1000; ++r) {
+        const QString& count = grid.cell(r, ColumnMatchesNumber);
+        EXPECT_TRUE(count == "1" || count.isEmpty()) << "row " << r << ": " << count.toStdString();
+        done += count == "1";
+    }
+    EXPECT_EQ(done, s.started);
+    EXPECT_EQ(s.started + s.notRun, 1000);
+}
+
+TEST_F(RunControllerTest, DestroyingTheControllerMidRunStopsAndJoinsWithoutDeadlock)
+{
+    fillRows(grid, 5000);
+    settings.ThreadCount = 8;
+    threadsEnded = 0;
+    std::atomic<int> began { 0 };
+    auto doomed = std::make_unique<RunController>(
+        grid, settings,
+        [&](int m, RunChannel& run) {
+            return Job([&run, &began, m] {
+                threadEnd.used = true;
+                ++began;
+                run.rowStarted(m);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                run.rowFinished({ m, 0, QString(), QString() });
+            });
+        },
+        // A long start pause: destroying also ends the pause at once.
+        0);
+    bool finishedSeen = false;
+    QObject::connect(doomed.get(), &RunController::finished, [&] { finishedSeen = true; });
+    ASSERT_TRUE(doomed->ButtonStartClick());
+    ASSERT_TRUE(spinUntil([&] { return began >= 16; }));
+    doomed.reset();
+    EXPECT_EQ(threadsEnded, 8);
+    // Nothing is delivered to a controller that is gone.
+    spinUntil([] { return false; }, 100);
+    EXPECT_FALSE(finishedSeen);
+
+    // The same during the start pause.
+    auto paused = std::make_unique<RunController>(
+        grid, settings, [](int, RunChannel&) { return Job([] {}); }, 60000);
+    ASSERT_TRUE(paused->ButtonStartClick());
+    paused.reset();
+}
+
+TEST_F(RunControllerTest, ResultsArriveInFewBatchesEachRowOnceWithItsOutcome)
+{
+    const int rows = 20000;
+    fillRows(grid, rows);
+    settings.ThreadCount = 4;
+    factory = [&](int m, RunChannel& run) {
+        return Job([&run, m] {
+            run.rowStarted(m);
+            run.rowFinished({ m, m % 3, QStringLiteral("v%1").arg(m), m % 7 ? QString() : QStringLiteral("HTTP 404") });
+        });
+    };
+    int changes = 0;
+    QObject::connect(&grid, &ResultsModel::dataChanged, &controller, [&](const QModelIndex& a, const QModelIndex& b) {
+        if (a.column() >= ColumnMatchesNumber && b.column() >= ColumnMatchesNumber)
+            ++changes;
+    });
+    const RunSummary s = runToEnd(controller);
+
+    std::vector<int> seen(rows, 0);
+    for (const RunProgress& b : view.batches)
+        for (const RowResult& r : b.results)
+            ++seen[size_t(r.row)];
+    for (int r = 0; r < rows; ++r) {
+        ASSERT_EQ(seen[size_t(r)], 1) << "row " << r;
+        ASSERT_EQ(grid.cell(r, ColumnMatchesNumber), QString::number(r % 3)) << "row " << r;
+        ASSERT_EQ(grid.cell(r, ColumnMatches), QStringLiteral("v%1").arg(r)) << "row " << r;
+        ASSERT_EQ(grid.outcome(r), r % 7 ? "" : "HTTP 404") << "row " << r;
+    }
+    EXPECT_LT(view.batches.size(), size_t(rows / 10)) << "deliveries for " << rows << " rows";
+    // The two clears at the start, then one change per batch that carried rows.
+    size_t batchesWithRows = 0;
+    for (const RunProgress& b : view.batches)
+        batchesWithRows += !b.started.empty() || !b.results.empty();
+    EXPECT_EQ(size_t(changes), 2 + batchesWithRows);
+    EXPECT_EQ(s.failed, (rows + 6) / 7);
+    EXPECT_EQ(view.batches.back().tally.completed, rows);
+}
+
+TEST_F(RunControllerTest, AnEditOfARowNotYetBegunReachesItsJob)
+{
+    fillRows(grid, 5);
+    settings.ThreadCount = 1;
+    std::mutex gateMutex;
+    std::condition_variable gateOpened;
+    bool gate = false;
+    std::vector<QString> patterns(5);
+    factory = [&](int m, RunChannel& run) {
+        return Job([&, m] {
+            if (m == 0) {
+                std::unique_lock lock(gateMutex);
+                gateOpened.wait_for(lock, std::chrono::seconds(20), [&] { return gate; });
+            }
+            patterns[size_t(m)] = run.rowStarted(m).pattern;
+            run.rowFinished({ m, 0, QString(), QString() });
+        });
+    };
+    bool ended = false;
+    QObject::connect(&controller, &RunController::finished, &controller, [&] { ended = true; });
+    ASSERT_TRUE(controller.ButtonStartClick());
+    // As the user would: an edit in the grid while row 0 is under way.
+    grid.setData(grid.index(3, ColumnRegexPattern), QStringLiteral("edited"));
+    {
+        std::lock_guard lock(gateMutex);
+        gate = true;
+    }
+    gateOpened.notify_all();
+    ASSERT_TRUE(spinUntil([&] { return ended; }));
+    EXPECT_EQ(patterns[3], "edited");
+    EXPECT_EQ(patterns[4], "x");
 }

@@ -1,11 +1,14 @@
-#include "RecordingHandOff.h"
-
 #include "engine/UpdateGUIThread.h"
 #include "support/QtPrinters.h"
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 using namespace std::chrono;
 
@@ -30,17 +33,29 @@ TEST(TUpdateGUIThread, ElapsedTimeDropsDaysAndFractions)
 
 TEST(TUpdateGUIThread, UpdatesAtOnceThenEachTickAndNeverAfterItHasEnded)
 {
-    RecordingHandOff view;
-    view.setTimeText(QStringLiteral("00:05:00"));
-    view.timeTexts.clear();
-    auto clock = std::make_unique<TUpdateGUIThread>(view, 20ms);
-    ASSERT_TRUE(spinUntil([&] { return view.timeTexts.size() >= 3; }));
-    // The previous run's time is replaced by the new run's start at once.
-    EXPECT_EQ(view.timeTexts.first(), "00:00:00");
-    runOffUiThread([&] { clock.reset(); });
-
-    const qsizetype updates = view.timeTexts.size();
-    spinUntil([] { return false; }, 100);
-    EXPECT_EQ(view.timeTexts.size(), updates);
-    EXPECT_EQ(view.offUiThreadCalls, 0);
+    std::mutex mutex;
+    std::vector<milliseconds> shown;
+    std::thread::id caller;
+    const auto count = [&] {
+        std::lock_guard lock(mutex);
+        return shown.size();
+    };
+    auto clock = std::make_unique<TUpdateGUIThread>(
+        [&](milliseconds t) {
+            std::lock_guard lock(mutex);
+            shown.push_back(t);
+            caller = std::this_thread::get_id();
+        },
+        20ms);
+    for (int i = 0; i < 5000 && count() < 3; ++i)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_GE(count(), 3u);
+    clock.reset();
+    const size_t updates = count();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(count(), updates);
+    // The first reading is the run's start; the readings grow; they come from the clock's thread.
+    EXPECT_EQ(formatElapsedTime(shown.front()), "00:00:00");
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    EXPECT_NE(caller, std::this_thread::get_id());
 }

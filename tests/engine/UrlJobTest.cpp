@@ -1,6 +1,7 @@
-#include "RecordingHandOff.h"
+#include "RunRecorder.h"
 
 #include "engine/RunController.h"
+#include "results/StringGridUtil.h"
 #include "engine/RunSettings.h"
 #include "engine/UrlJob.h"
 #include "fetch/IdentityLists.h"
@@ -28,7 +29,7 @@ const char* const EmailPattern = "[a-z]+@[a-z]+\\.org";
 class UrlJobTest : public ::testing::Test
 {
 protected:
-    UrlJobTest() : controller(view, settings, urlJobFactory({ view, settings, lists }), 0)
+    UrlJobTest() : controller(grid, settings, urlJobFactory({ settings, lists }), 0), view(controller)
     {
         setList(IdentityKind::Referers, "https://ref.example/\n");
         setList(IdentityKind::UserAgents, "TestAgent/1.0\n");
@@ -38,12 +39,6 @@ protected:
             res.status = 404;
             res.set_content("not here a@x.org", "text/html");
         });
-        // Every column-3 value each row shows, in order.
-        QObject::connect(&view.grid(), &ResultsModel::dataChanged,
-            [this](const QModelIndex& a, const QModelIndex& b, const QList<int>& roles) {
-                if (a == b && a.column() == ColumnMatchesNumber && roles.contains(Qt::DisplayRole))
-                    shown[a.row()].append(view.grid().cell(a.row(), ColumnMatchesNumber));
-            });
     }
 
     void TearDown() override { EXPECT_EQ(view.offUiThreadCalls, 0); }
@@ -60,20 +55,20 @@ protected:
 
     void fillRows(int n, const std::string& path, const QString& pattern = QString::fromLatin1(EmailPattern))
     {
-        view.grid().setRowCount(n);
+        grid.setRowCount(n);
         for (int r = 0; r < n; ++r) {
-            view.grid().setCell(r, ColumnUrl, url(path));
-            view.grid().setCell(r, ColumnRegexPattern, pattern);
+            grid.setCell(r, ColumnUrl, url(path));
+            grid.setCell(r, ColumnRegexPattern, pattern);
         }
     }
 
     TempDir dir;
     TestHttpServer server;
     IdentityLists lists;
-    RecordingHandOff view;
+    ResultsModel grid;
     RunSettings settings;
     RunController controller;
-    std::map<int, QStringList> shown;
+    RunRecorder view;
 };
 
 } // namespace
@@ -82,48 +77,54 @@ TEST_F(UrlJobTest, OneWorkerFillsEveryRowInOrderAndScrollsFromRowTen)
 {
     startServer();
     fillRows(30, "/page");
-    view.grid().setCell(7, ColumnUrl, url("/missing"));
+    grid.setCell(7, ColumnUrl, url("/missing"));
     settings.ThreadCount = 1;
     const RunSummary s = runToEnd(controller);
 
     for (int r = 0; r < 30; ++r) {
         SCOPED_TRACE(r);
         const bool missing = r == 7;
-        EXPECT_EQ(shown[r], (QStringList { "Fetching page...", missing ? "0" : "2" }));
-        EXPECT_EQ(view.grid().cell(r, ColumnMatches), missing ? "" : "a@x.org||b@y.org||");
-        EXPECT_EQ(view.grid().outcome(r), missing ? "HTTP 404" : "");
+        EXPECT_EQ(view.shown[r], (QStringList { "Fetching page...", missing ? "0" : "2" }));
+        EXPECT_EQ(grid.cell(r, ColumnMatches), missing ? "" : "a@x.org||b@y.org||");
+        EXPECT_EQ(grid.outcome(r), missing ? "HTTP 404" : "");
     }
-    std::vector<int> scrolls;
-    for (int m = 10; m < 30; ++m)
-        scrolls.push_back(m - 10);
-    EXPECT_EQ(view.scrolls, scrolls);
-    QStringList completed { "0" };
-    for (int m = 1; m <= 30; ++m)
-        completed.append(QString::number(m));
-    EXPECT_EQ(view.completedTexts, completed);
+    // Rows arrive in batches: the grid scrolls to the last row begun in each, which with one
+    // worker only moves forward and ends at row 29 - 10; "Urls processed" likewise ends at 30.
+    ASSERT_FALSE(view.scrolls.empty());
+    EXPECT_TRUE(std::is_sorted(view.scrolls.begin(), view.scrolls.end()));
+    EXPECT_GE(view.scrolls.front(), 0);
+    EXPECT_EQ(view.scrolls.back(), 19);
+    ASSERT_GE(view.completedTexts.size(), 2);
+    EXPECT_EQ(view.completedTexts.front(), "0");
+    EXPECT_EQ(view.completedTexts.back(), "30");
+    for (qsizetype i = 1; i < view.completedTexts.size(); ++i)
+        EXPECT_LT(view.completedTexts[i - 1].toInt(), view.completedTexts[i].toInt());
 
     EXPECT_EQ(s.rows, 30);
     EXPECT_EQ(s.fetched, 29);
     EXPECT_EQ(s.failed, 1);
     EXPECT_EQ(s.matches, 58);
-    EXPECT_EQ(view.messages().last(), "Extraction terminated");
+    EXPECT_EQ(view.messages.last(), "Extraction terminated");
 }
 
 TEST_F(UrlJobTest, TheRowIsReadWhenItsJobStarts)
 {
     // While row 0 is fetched, row 2 gets a pattern that matches.
     server.get("/edit", [this](const httplib::Request&, httplib::Response& res) {
-        view.runOnUiThread(
-            [this] { view.grid().setCell(2, ColumnRegexPattern, QString::fromLatin1(EmailPattern)); });
+        // An edit on the UI thread, as the user would make it in the grid.
+        QMetaObject::invokeMethod(
+            &grid,
+            [this] { grid.setData(grid.index(2, ColumnRegexPattern), QString::fromLatin1(EmailPattern)); },
+            Qt::BlockingQueuedConnection);
         res.set_content(Page, "text/html");
     });
     startServer();
     fillRows(3, "/page", QStringLiteral("nothing-matches-this"));
-    view.grid().setCell(0, ColumnUrl, url("/edit"));
+    grid.setCell(0, ColumnUrl, url("/edit"));
     settings.ThreadCount = 1;
     runToEnd(controller);
-    EXPECT_EQ(view.grid().cell(1, ColumnMatchesNumber), "0");
-    EXPECT_EQ(view.grid().cell(2, ColumnMatchesNumber), "2");
+    EXPECT_EQ(grid.cell(1, ColumnMatchesNumber), "0");
+    EXPECT_EQ(grid.cell(2, ColumnMatchesNumber), "2");
 }
 
 TEST_F(UrlJobTest, DrawnIdentitiesAreSentAndEmptyListsSendNoHeader)
@@ -166,8 +167,9 @@ TEST_F(UrlJobTest, ProxiesEnabledWithAnEmptyListAreRefusedAndNeverBypassed)
     controller.setStartCheck([this] { return proxyRefusal(settings, lists); });
     fillRows(5, "/page");
     settings.EnableProxies = true;
-    EXPECT_FALSE(controller.ButtonStartClick());
-    EXPECT_EQ(view.messages().last(),
+    QString refusal;
+    EXPECT_FALSE(controller.ButtonStartClick(&refusal));
+    EXPECT_EQ(refusal,
         "You cannot run with \"Enable proxies\" checked because \"proxies.txt\" holds no proxy\r\n"
         "Add proxies to \"proxies.txt\" or uncheck \"Enable proxies\"");
     EXPECT_TRUE(view.runningStates.empty());
@@ -186,8 +188,8 @@ TEST_F(UrlJobTest, ProxiesEnabledWithAnEmptyListAreRefusedAndNeverBypassed)
     EXPECT_EQ(requests, 0);
     EXPECT_EQ(s.failed, 5);
     for (int r = 0; r < 5; ++r) {
-        EXPECT_EQ(view.grid().cell(r, ColumnMatchesNumber), "0");
-        EXPECT_EQ(view.grid().outcome(r), noProxyOutcome());
+        EXPECT_EQ(grid.cell(r, ColumnMatchesNumber), "0");
+        EXPECT_EQ(grid.outcome(r), noProxyOutcome());
     }
 }
 
@@ -202,16 +204,16 @@ TEST_F(UrlJobTest, TheDrawnProxyCarriesTheRequest)
     });
     proxy.start();
     setList(IdentityKind::Proxies, QByteArray("127.0.0.1:") + QByteArray::number(proxy.port()) + "\n");
-    view.grid().setRowCount(2);
+    grid.setRowCount(2);
     for (int r = 0; r < 2; ++r) {
-        view.grid().setCell(r, ColumnUrl, QStringLiteral("http://through-the-proxy.invalid/p"));
-        view.grid().setCell(r, ColumnRegexPattern, QString::fromLatin1(EmailPattern));
+        grid.setCell(r, ColumnUrl, QStringLiteral("http://through-the-proxy.invalid/p"));
+        grid.setCell(r, ColumnRegexPattern, QString::fromLatin1(EmailPattern));
     }
     settings.EnableProxies = true;
     const RunSummary s = runToEnd(controller);
     EXPECT_EQ(proxied, 2);
     EXPECT_EQ(s.fetched, 2);
-    EXPECT_EQ(view.grid().cell(1, ColumnMatchesNumber), "2");
+    EXPECT_EQ(grid.cell(1, ColumnMatchesNumber), "2");
 }
 
 TEST_F(UrlJobTest, AbortLetsStartedRowsFinishAndSkipsTheRest)
@@ -233,7 +235,7 @@ TEST_F(UrlJobTest, AbortLetsStartedRowsFinishAndSkipsTheRest)
     settings.ThreadCount = 5;
     bool ended = false;
     RunSummary s;
-    controller.setFinishedHandler([&](const RunSummary& r) {
+    QObject::connect(&controller, &RunController::finished, &controller, [&](const RunSummary& r) {
         s = r;
         ended = true;
     });
@@ -252,15 +254,15 @@ TEST_F(UrlJobTest, AbortLetsStartedRowsFinishAndSkipsTheRest)
 
     for (int r = 0; r < 20; ++r) {
         SCOPED_TRACE(r);
-        EXPECT_EQ(view.grid().cell(r, ColumnMatchesNumber), r < 5 ? "2" : "");
-        EXPECT_EQ(view.grid().cell(r, ColumnMatches), r < 5 ? "a@x.org||b@y.org||" : "");
+        EXPECT_EQ(grid.cell(r, ColumnMatchesNumber), r < 5 ? "2" : "");
+        EXPECT_EQ(grid.cell(r, ColumnMatches), r < 5 ? "a@x.org||b@y.org||" : "");
     }
     EXPECT_EQ(arrived, 5);
     // Only the five started rows were counted; their first steps may reach the UI in any order.
-    QStringList completed = view.completedTexts;
-    std::sort(completed.begin(), completed.end());
-    EXPECT_EQ(completed, (QStringList { "0", "1", "2", "3", "4", "5" }));
+    for (const QString& c : view.completedTexts)
+        EXPECT_TRUE(c.toInt() >= 0 && c.toInt() <= 5) << c.toStdString();
+    EXPECT_EQ(s.started, 5);
     EXPECT_TRUE(s.aborted);
     EXPECT_EQ(s.notRun, 15);
-    EXPECT_EQ(view.messages().last(), "Extraction aborted");
+    EXPECT_EQ(view.messages.last(), "Extraction aborted");
 }

@@ -1,5 +1,5 @@
 #include "fetch/IdentityLists.h"
-#include "results/FileUtil.h"
+#include "text/FileUtil.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 

@@ -1,4 +1,5 @@
-#include "results/FileUtil.h"
+#include "results/ResultsExport.h"
+#include "text/FileUtil.h"
 #include "results/StringGridUtil.h"
 #include "support/GridCells.h"
 #include "support/QtPrinters.h"

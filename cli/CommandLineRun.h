@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/RunLimits.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -29,14 +31,14 @@ struct CommandLineOptions {
     // Set: the library entry with this description is applied to every row before the run.
     std::optional<QString> regexName;
     int threads = 1;
-    int timeoutSeconds = 10;
+    int timeoutSeconds = RunLimits::DefaultCliTimeoutSeconds;
     bool enableProxies = false;
     bool removeDuplicated = false;
     bool quiet = false;
 };
 
-// One extraction run without a window, on the GUI's engine, row store, URL-file loader and export:
-// loads the identity lists and the URL file, refuses what Start would refuse, runs with no start
+// One extraction run without a window, on the GUI's workspace (engine, row store, URL-file loader
+// and export): loads the identity lists and the URL file, refuses what Start would refuse, runs with no start
 // pause, then writes the export (to the output file or to out) and the report. Progress and
 // messages go to err, one line each. Returns a CliExit value.
 // Needs a QCoreApplication on this thread; its event loop runs here while the run goes.

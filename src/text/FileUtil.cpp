@@ -1,15 +1,14 @@
-#include "results/FileUtil.h"
-
-#include "results/StringGridUtil.h"
+#include "text/FileUtil.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
-#include <optional>
-
 #include <algorithm>
+#include <optional>
+#include <stdexcept>
 
 namespace
 {
@@ -71,12 +70,30 @@ template <typename Char, typename LineFn> void forEachLine(const Char* data, qsi
 
 } // namespace
 
+namespace
+{
+
+// 0x80..0x9F; the undefined positions keep their C1 control code point.
+constexpr char16_t Windows1252High[32] = { 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6,
+    0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013,
+    0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178 };
+
+// The Windows-1252 byte of a character, or -1 when it has none.
+int windows1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < 32; ++i)
+        if (Windows1252High[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+} // namespace
+
 QString decodeWindows1252(const char* data, qsizetype size)
 {
-    // 0x80..0x9F; the undefined positions keep their C1 control code point.
-    static const char16_t high[32] = { 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6,
-        0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178 };
+    const char16_t* high = Windows1252High;
     QString out(size, Qt::Uninitialized);
     char16_t* dst = reinterpret_cast<char16_t*>(out.data());
     for (qsizetype i = 0; i < size; ++i) {
@@ -154,43 +171,6 @@ QStringList LoadFileToStringList(const QString& path)
     return lines;
 }
 
-QByteArray exportColumnValues(const ResultsModel& grid, int column, const QString& separator)
-{
-    // Each cell is converted once and cut in UTF-8, where a whole separator can only match at a
-    // character boundary: the pieces of splitFields, without a string per piece. A separator with
-    // a surrogate code unit of its own could cut a pair, so it takes the slow path.
-    const bool cutInUtf8
-        = std::none_of(separator.begin(), separator.end(), [](QChar c) { return c.isSurrogate(); });
-    const QByteArray sep = separator.toUtf8();
-    QByteArray out;
-    for (int r = 0; r < grid.rowCount(); ++r) {
-        const QString& value = grid.cell(r, column);
-        if (value.isEmpty())
-            continue;
-        if (!cutInUtf8) {
-            for (const QString& piece : splitFields(value, separator)) {
-                out += piece.toUtf8();
-                out += "\r\n";
-            }
-            continue;
-        }
-        const QByteArray bytes = value.toUtf8();
-        qsizetype from = 0;
-        if (!sep.isEmpty()) {
-            for (qsizetype at; (at = bytes.indexOf(sep, from)) >= 0; from = at + sep.size()) {
-                out.append(bytes.constData() + from, at - from);
-                out += "\r\n";
-            }
-        }
-        // A separator at the very end ends the last piece instead of starting an empty one.
-        if (from == 0 || from < bytes.size()) {
-            out.append(bytes.constData() + from, bytes.size() - from);
-            out += "\r\n";
-        }
-    }
-    return out;
-}
-
 void writeFileWhole(const QString& path, const QByteArray& bytes)
 {
     // Written to a temporary beside the target and renamed over it, so a failure leaves no partial file.
@@ -206,8 +186,35 @@ void writeFileWhole(const QString& path, const QByteArray& bytes)
         throwFileError("write", path, file.errorString());
 }
 
-void ExportColumnValuesToTextFile(
-    const ResultsModel& grid, const QString& path, int column, const QString& separator)
+
+bool canEncodeWindows1252(QStringView text)
 {
-    writeFileWhole(path, exportColumnValues(grid, column, separator));
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return windows1252Byte(c.unicode()) >= 0; });
+}
+
+QByteArray encodeText(QStringView text, TextEncoding encoding)
+{
+    switch (encoding) {
+    case TextEncoding::Utf8Bom:
+        return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case TextEncoding::AnsiUtf8:
+        return text.toUtf8();
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16BeBom: {
+        const bool le = encoding == TextEncoding::Utf16LeBom;
+        QStringEncoder encoder(le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        return QByteArray(le ? "\xFF\xFE" : "\xFE\xFF") + QByteArray(encoder.encode(text));
+    }
+    case TextEncoding::AnsiWindows1252: {
+        QByteArray out(text.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const int b = windows1252Byte(text[i].unicode());
+            if (b < 0)
+                throw std::invalid_argument("text has a character that Windows-1252 cannot hold");
+            out[i] = char(b);
+        }
+        return out;
+    }
+    }
+    return text.toUtf8();
 }

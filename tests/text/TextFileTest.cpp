@@ -1,4 +1,4 @@
-#include "results/FileUtil.h"
+#include "text/FileUtil.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 

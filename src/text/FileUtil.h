@@ -6,11 +6,14 @@
 
 #include <stdexcept>
 
-class ResultsModel;
-
 // How a text file was (or is to be) encoded. Ansi has no mark: on this platform it is UTF-8 when
 // the bytes are valid UTF-8 and Windows-1252 otherwise (AnsiWindows1252).
 enum class TextEncoding { Utf8Bom, Utf16LeBom, Utf16BeBom, AnsiUtf8, AnsiWindows1252 };
+
+// The separator of the fields of a URL line and of the values in a match list text.
+inline const QString FieldSeparator = QStringLiteral("||");
+// A URL line holds at most URL, pattern and replacement.
+constexpr int UrlLineFieldCount = 3;
 
 // A file-level failure; what() names the file and the system's reason (UTF-8).
 class FileError : public std::runtime_error
@@ -43,14 +46,12 @@ QByteArray readFileBytes(const QString& path);
 DecodedText readTextFile(const QString& path);
 QStringList LoadFileToStringList(const QString& path);
 
-// Writes every piece of the given column's cells, split at separator, one per line with CR LF,
-// in UTF-8 without a byte-order mark. The file is replaced whole or not at all: on failure the
-// previous file (if any) stays and FileError names the file and the reason.
-void ExportColumnValuesToTextFile(
-    const ResultsModel& grid, const QString& path, int column, const QString& separator);
-
-// The export as bytes, for callers that write elsewhere (standard output).
-QByteArray exportColumnValues(const ResultsModel& grid, int column, const QString& separator);
-
 // Replaces the file with the bytes, whole or not at all; throws FileError naming the file.
 void writeFileWhole(const QString& path, const QByteArray& bytes);
+
+// The text as the bytes of a file in the given encoding, with its byte-order mark if it has one.
+// AnsiUtf8 is UTF-8 without a mark. AnsiWindows1252 must only be asked for a text that
+// canEncodeWindows1252 accepts (anything else would be lost); it throws std::invalid_argument otherwise.
+QByteArray encodeText(QStringView text, TextEncoding encoding);
+// True when every character of the text has a Windows-1252 byte (the five C1 positions included).
+bool canEncodeWindows1252(QStringView text);

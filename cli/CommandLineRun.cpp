@@ -1,22 +1,16 @@
-#include "engine/CommandLineRun.h"
+#include "cli/CommandLineRun.h"
 
-#include "app/CommonVarsC.h"
-#include "engine/DirectUiHandOff.h"
-#include "engine/ModelUiHandOff.h"
+#include "app/ApplyRegex.h"
+#include "app/Workspace.h"
 #include "engine/RunController.h"
-#include "engine/RunSettings.h"
-#include "engine/UrlJob.h"
-#include "fetch/IdentityLists.h"
-#include "library/ApplyRegex.h"
-#include "library/RegexLibraryStore.h"
-#include "results/FileUtil.h"
+#include "engine/UpdateGUIThread.h"
+#include "results/ResultsExport.h"
+#include "text/FileUtil.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QRandomGenerator>
-
-#include <mutex>
 
 #include <unistd.h>
 
@@ -32,38 +26,29 @@ void say(std::FILE* err, const QString& text)
     std::fflush(err);
 }
 
-// The command line's window: the grid and labels as kept texts, and a progress line on standard
-// error at every tick of the run's clock (on a terminal rewritten in place, else once a second).
-class ConsoleView : public ModelUiHandOff
+// The command line's progress: one line on standard error at every tick of the run's clock (on a
+// terminal rewritten in place, else once a second).
+class ConsoleProgress
 {
 public:
-    ConsoleView(std::FILE* err, bool quiet) : m_err(err), m_quiet(quiet), m_terminal(isatty(fileno(err)) != 0) { }
-
-    void watch(const RunTally* tally) { m_tally = tally; }
-
-    // Whatever the run hands to this thread runs under the lock the jobs' direct hand-off takes.
-    void runOnUiThread(const std::function<void()>& procedure) override
+    ConsoleProgress(std::FILE* err, bool quiet) : m_err(err), m_quiet(quiet), m_terminal(isatty(fileno(err)) != 0)
     {
-        ModelUiHandOff::runOnUiThread([&] {
-            std::lock_guard lock(m_lock);
-            procedure();
-        });
     }
 
-    // The jobs' hand-off: no round trip through this thread's event loop per row.
-    UiHandOff& jobsHandOff() { return m_jobsHandOff; }
-
-    void setTimeText(const QString& text) override
+    void show(const RunProgress& batch, int rows)
     {
-        const bool changed = text != timeText();
-        ModelUiHandOff::setTimeText(text);
-        if (m_quiet || !m_tally || (!m_terminal && !changed))
+        if (m_quiet || !batch.elapsed)
+            return;
+        const QString text = formatElapsedTime(*batch.elapsed);
+        const bool changed = text != m_timeText;
+        m_timeText = text;
+        if (!m_terminal && !changed)
             return;
         const QByteArray line = QStringLiteral("%1/%2 rows, %3 matches, %4 failed, %5")
-                                    .arg(m_tally->completed.load())
-                                    .arg(grid().rowCount())
-                                    .arg(m_tally->matches.load())
-                                    .arg(m_tally->failed.load())
+                                    .arg(batch.tally.completed)
+                                    .arg(rows)
+                                    .arg(batch.tally.matches)
+                                    .arg(batch.tally.failed)
                                     .arg(text)
                                     .toUtf8();
         std::fprintf(m_err, m_terminal ? "\r%s\033[K" : "%s\n", line.constData());
@@ -72,7 +57,7 @@ public:
     }
 
     // Ends a progress line left open on a terminal.
-    void endProgress()
+    void end()
     {
         if (m_terminal && m_progressShown)
             std::fputc('\n', m_err);
@@ -83,16 +68,9 @@ private:
     std::FILE* m_err;
     const bool m_quiet;
     const bool m_terminal;
-    const RunTally* m_tally = nullptr;
+    QString m_timeText;
     bool m_progressShown = false;
-    std::mutex m_lock;
-    DirectUiHandOff m_jobsHandOff { *this, m_lock };
 };
-
-QString withSeparator(const QString& dir)
-{
-    return dir.endsWith(QLatin1Char('/')) || dir.endsWith(QDir::separator()) ? dir : dir + QDir::separator();
-}
 
 // A result file can only be written where its folder exists; asked before a long run, not after it.
 QString unwritableTarget(const QString& path)
@@ -151,27 +129,19 @@ bool writeAll(std::FILE* out, const QByteArray& bytes)
         && std::fflush(out) == 0;
 }
 
-// The library is data.db in the resources folder: --resources DIR, or the one beside the executable.
-QString libraryPath(const QString& resourcesDir)
-{
-    if (resourcesDir.isEmpty())
-        return RegexLibraryStore::defaultPath(CommonVars().MAINDIR);
-    return QDir::toNativeSeparators(withSeparator(resourcesDir) + QStringLiteral("data.db"));
-}
-
 } // namespace
 
 int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err)
 {
-    RegexLibraryStore store;
+    Workspace workspace(resourcesDir);
     try {
-        store.open(libraryPath(resourcesDir));
+        workspace.openLibrary();
     } catch (const LibraryError& e) {
         say(err, QString::fromUtf8(e.what()));
         return CliExitFailure;
     }
     QByteArray bytes;
-    for (const RegexLibraryEntry& e : store.entries())
+    for (const RegexLibraryEntry& e : workspace.library().entries())
         bytes += libraryListLine(e).toUtf8() + '\n';
     if (!writeAll(out, bytes)) {
         say(err, QStringLiteral("cannot write the library list to standard output"));
@@ -192,26 +162,18 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     }
 
     seedIdentityRandom(QRandomGenerator::system()->generate64());
-    IdentityLists lists;
+    // No start pause: nobody is there to press Abort.
+    Workspace workspace(options.resourcesDir, 0);
+    // The library is opened only when an entry is to be applied.
     try {
-        const QString resources
-            = options.resourcesDir.isEmpty() ? CommonVars().RESOURCESDIR : withSeparator(options.resourcesDir);
-        lists.ReloadSettingsList(resources);
-    } catch (const FileError& e) {
+        workspace.startUp(options.regexName.has_value());
+    } catch (const std::runtime_error& e) {
         say(err, QString::fromUtf8(e.what()));
         return CliExitFailure;
     }
-
-    // The library is opened only when an entry is to be applied.
     std::optional<RegexLibraryEntry> libraryEntry;
     if (options.regexName) {
-        RegexLibraryStore store;
-        try {
-            store.open(libraryPath(options.resourcesDir));
-        } catch (const LibraryError& e) {
-            say(err, QString::fromUtf8(e.what()));
-            return CliExitFailure;
-        }
+        const RegexLibraryStore& store = workspace.library();
         const std::optional<int> position = store.findByDescription(*options.regexName);
         if (!position) {
             say(err,
@@ -222,36 +184,36 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         libraryEntry = store.entry(*position);
     }
 
-    ConsoleView view(err, options.quiet);
     try {
-        const QStringList lines = LoadFileToStringList(options.urlFile);
-        FillGridFromList(view.grid(), lines, ColumnUrl, QStringLiteral("||"), 3);
+        workspace.loadUrlFile(options.urlFile);
     } catch (const FileError& e) {
         say(err, QString::fromUtf8(e.what()));
         return CliExitUsage;
     }
     if (libraryEntry)
-        applyLibraryEntry(view.grid(), *libraryEntry);
+        workspace.applyEntry(*libraryEntry);
 
-    RunSettings settings;
+    RunSettings& settings = workspace.settings();
     settings.ThreadCount = options.threads;
     settings.TimeoutThreads = options.timeoutSeconds;
     settings.EnableProxies = options.enableProxies;
     settings.RemoveDuplicated = options.removeDuplicated;
-    RunController controller(view, settings, urlJobFactory({ view.jobsHandOff(), settings, lists }), 0);
-    controller.setStartCheck([&] { return proxyRefusal(settings, lists); });
+    const ResultsModel& grid = workspace.rows();
+    RunController& controller = workspace.run();
     if (const QString refusal = controller.startRefusal(); !refusal.isEmpty()) {
         int row = 0;
-        while (row < view.grid().rowCount() && !view.grid().cell(row, ColumnRegexPattern).isEmpty())
+        while (row < grid.rowCount() && !grid.cell(row, ColumnRegexPattern).isEmpty())
             ++row;
-        say(err, row < view.grid().rowCount() ? QStringLiteral("row %1: %2").arg(row + 1).arg(refusal) : refusal);
+        say(err, row < grid.rowCount() ? QStringLiteral("row %1: %2").arg(row + 1).arg(refusal) : refusal);
         return CliExitUsage;
     }
 
-    view.watch(&controller.tally());
+    ConsoleProgress progress(err, options.quiet);
     RunSummary summary;
     QEventLoop loop;
-    controller.setFinishedHandler([&](const RunSummary& s) {
+    QObject::connect(&controller, &RunController::progress, &loop,
+        [&](const RunProgress& batch) { progress.show(batch, grid.rowCount()); });
+    QObject::connect(&controller, &RunController::finished, &loop, [&](const RunSummary& s) {
         summary = s;
         loop.quit();
     });
@@ -260,7 +222,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         return CliExitFailure;
     }
     loop.exec();
-    view.endProgress();
+    progress.end();
 
     if (!options.quiet) {
         say(err,
@@ -285,11 +247,11 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
 
     try {
         if (!options.reportFile.isEmpty())
-            writeFileWhole(options.reportFile, runReportTsv(view.grid()));
+            writeFileWhole(options.reportFile, runReportTsv(grid));
         if (!options.outputFile.isEmpty()) {
-            ExportColumnValuesToTextFile(view.grid(), options.outputFile, ColumnMatches, QStringLiteral("||"));
+            workspace.exportMatches(options.outputFile);
         } else {
-            const QByteArray bytes = exportColumnValues(view.grid(), ColumnMatches, QStringLiteral("||"));
+            const QByteArray bytes = exportColumnValues(grid, ColumnMatches, FieldSeparator);
             if (!writeAll(out, bytes)) {
                 say(err, QStringLiteral("cannot write the export to standard output"));
                 return CliExitFailure;

@@ -1,4 +1,4 @@
-#include "library/ApplyRegex.h"
+#include "app/ApplyRegex.h"
 #include "results/StringGridUtil.h"
 #include "support/GridCells.h"
 #include "support/QtPrinters.h"

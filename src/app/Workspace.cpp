@@ -1,0 +1,75 @@
+#include "app/Workspace.h"
+
+#include "app/ApplyRegex.h"
+#include "app/CommonVarsC.h"
+#include "engine/RunController.h"
+#include "engine/UrlJob.h"
+#include "results/ResultsExport.h"
+#include "text/FileUtil.h"
+
+#include <QDir>
+
+namespace
+{
+
+QString withSeparator(const QString& dir)
+{
+    return dir.endsWith(QLatin1Char('/')) || dir.endsWith(QDir::separator()) ? dir : dir + QDir::separator();
+}
+
+} // namespace
+
+Workspace::Workspace(const QString& resourcesDir, int startPauseMs) :
+    m_resourcesDir(resourcesDir.isEmpty() ? CommonVars().RESOURCESDIR : withSeparator(resourcesDir)),
+    m_run(std::make_unique<RunController>(m_rows, m_settings, urlJobFactory({ m_settings, m_lists }), startPauseMs))
+{
+    m_run->setStartCheck([this] { return proxyRefusal(m_settings, m_lists); });
+}
+
+Workspace::~Workspace() = default;
+
+QString Workspace::libraryPath() const
+{
+    return QDir::toNativeSeparators(m_resourcesDir + QStringLiteral("data.db"));
+}
+
+void Workspace::startUp(bool withLibrary)
+{
+    if (withLibrary)
+        openLibrary();
+    ReloadSettingsList();
+}
+
+void Workspace::openLibrary()
+{
+    m_library.open(libraryPath());
+}
+
+void Workspace::ReloadSettingsList()
+{
+    m_lists.ReloadSettingsList(m_resourcesDir);
+}
+
+void Workspace::loadUrlFile(const QString& path)
+{
+    const QStringList lines = LoadFileToStringList(path);
+    FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
+}
+
+QString Workspace::noRowsRefusal()
+{
+    return QStringLiteral("You must load urls before to apply regex");
+}
+
+QString Workspace::applyEntry(const RegexLibraryEntry& entry)
+{
+    if (m_rows.rowCount() == 0)
+        return noRowsRefusal();
+    applyLibraryEntry(m_rows, entry);
+    return QString();
+}
+
+void Workspace::exportMatches(const QString& path) const
+{
+    ExportColumnValuesToTextFile(m_rows, path, ColumnMatches, FieldSeparator);
+}

@@ -1,3 +1,0 @@
-#include "engine/UiHandOff.h"
-
-UiHandOff::~UiHandOff() = default;
