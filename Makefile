@@ -1,5 +1,5 @@
 # Thin wrapper over CMake presets; every target installs what it needs first.
-.PHONY: deps build run test release bench clean format format-check sanitize
+.PHONY: deps build run test headless release bench clean format format-check sanitize
 
 deps:
 	@scripts/install-deps.sh
@@ -13,6 +13,8 @@ run: build
 
 test: build
 	ctest --preset default
+	cmake --preset headless
+	cmake --build --preset headless
 
 # The whole suite under ASan + UBSan, the engine tests under TSan (about 3 minutes on 2 cores).
 sanitize: deps
@@ -22,6 +24,11 @@ sanitize: deps
 	cmake --preset tsan
 	cmake --build --preset tsan --target tests_engine
 	build-tsan/bin/tests_engine
+
+# Core and command line alone, no widgets.
+headless: deps
+	cmake --preset headless
+	cmake --build --preset headless
 
 release: deps
 	cmake --preset release

@@ -1,7 +1,7 @@
 // glimmerpick-cli: the command-line front end over the same engine as the desktop program.
 #include "app/CommonVarsC.h"
-#include "engine/RunLimits.h"
 #include "cli/CommandLineRun.h"
+#include "engine/RunLimits.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // Loads a generated URL file of N lines (default 1,000,000) into the row store, the way the Load
 // button does, and prints the wall time of each step and the process's peak memory.
-#include "text/FileUtil.h"
 #include "results/StringGridUtil.h"
+#include "text/FileUtil.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -25,7 +25,8 @@ CommonVars::CommonVars() : CommonVars(executableFilePath()) { }
 CommonVars::CommonVars(const QString& executablePath) :
     SOFTWAREVERSION(QStringLiteral(GLIMMERPICK_VERSION)),
     SOFTWARENAME(QStringLiteral("Morvantis Glimmerpick")),
-    MAINFORMCAPTION(QString::fromUtf8(ProductConfig::WebSiteName) + QStringLiteral(" Glimmerpick V") + SOFTWAREVERSION),
+    MAINFORMCAPTION(
+        QString::fromUtf8(ProductConfig::WebSiteName) + QStringLiteral(" Glimmerpick V") + SOFTWAREVERSION),
     SUPPORTMAIL(QString::fromUtf8(ProductConfig::SupportMail))
 {
     const QString sep = QDir::separator();

@@ -21,7 +21,8 @@ QString withSeparator(const QString& dir)
 
 Workspace::Workspace(const QString& resourcesDir, int startPauseMs) :
     m_resourcesDir(resourcesDir.isEmpty() ? CommonVars().RESOURCESDIR : withSeparator(resourcesDir)),
-    m_run(std::make_unique<RunController>(m_rows, m_settings, urlJobFactory({ m_settings, m_lists }), startPauseMs))
+    m_run(
+        std::make_unique<RunController>(m_rows, m_settings, urlJobFactory({ m_settings, m_lists }), startPauseMs))
 {
     m_run->setStartCheck([this] { return proxyRefusal(m_settings, m_lists); });
 }

@@ -32,7 +32,6 @@ public:
     void removeConsumer();
 
     int size() const;
-    int capacity() const { return m_capacity; }
 
 private:
     const int m_capacity;

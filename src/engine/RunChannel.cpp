@@ -77,6 +77,7 @@ RunProgress RunChannel::take()
     RunProgress out;
     std::lock_guard lock(m_mutex);
     std::swap(out, m_pending);
-    out.tally = { m_tally.started.load(), m_tally.completed.load(), m_tally.failed.load(), m_tally.matches.load() };
+    out.tally
+        = { m_tally.started.load(), m_tally.completed.load(), m_tally.failed.load(), m_tally.matches.load() };
     return out;
 }

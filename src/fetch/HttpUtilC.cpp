@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 #include <mutex>
+#include <system_error>
 
 namespace
 {
@@ -411,7 +412,8 @@ void HttpUtil::Impl::describeFailure(CURLcode rc, bool stalled, bool viaProxy, i
             return fail(Kind::Refused,
                 viaProxy ? QStringLiteral("proxy refused the connection") : QStringLiteral("connection refused"));
         return fail(Kind::Refused,
-            QStringLiteral("could not connect: %1").arg(QString::fromLocal8Bit(std::strerror(int(osErrno)))));
+            QStringLiteral("could not connect: %1")
+                .arg(QString::fromStdString(std::error_code(int(osErrno), std::generic_category()).message())));
     }
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:

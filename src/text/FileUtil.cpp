@@ -1,10 +1,10 @@
 #include "text/FileUtil.h"
 
 #include <QFile>
-#include <QStringEncoder>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <optional>
@@ -185,7 +185,6 @@ void writeFileWhole(const QString& path, const QByteArray& bytes)
     if (!file.commit())
         throwFileError("write", path, file.errorString());
 }
-
 
 bool canEncodeWindows1252(QStringView text)
 {

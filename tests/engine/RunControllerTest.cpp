@@ -437,14 +437,16 @@ TEST_F(RunControllerTest, ResultsArriveInFewBatchesEachRowOnceWithItsOutcome)
     factory = [&](int m, RunChannel& run) {
         return Job([&run, m] {
             run.rowStarted(m);
-            run.rowFinished({ m, m % 3, QStringLiteral("v%1").arg(m), m % 7 ? QString() : QStringLiteral("HTTP 404") });
+            run.rowFinished(
+                { m, m % 3, QStringLiteral("v%1").arg(m), m % 7 ? QString() : QStringLiteral("HTTP 404") });
         });
     };
     int changes = 0;
-    QObject::connect(&grid, &ResultsModel::dataChanged, &controller, [&](const QModelIndex& a, const QModelIndex& b) {
-        if (a.column() >= ColumnMatchesNumber && b.column() >= ColumnMatchesNumber)
-            ++changes;
-    });
+    QObject::connect(
+        &grid, &ResultsModel::dataChanged, &controller, [&](const QModelIndex& a, const QModelIndex& b) {
+            if (a.column() >= ColumnMatchesNumber && b.column() >= ColumnMatchesNumber)
+                ++changes;
+        });
     const RunSummary s = runToEnd(controller);
 
     std::vector<int> seen(rows, 0);

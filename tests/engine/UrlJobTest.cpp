@@ -1,10 +1,10 @@
 #include "RunRecorder.h"
 
 #include "engine/RunController.h"
-#include "results/StringGridUtil.h"
 #include "engine/RunSettings.h"
 #include "engine/UrlJob.h"
 #include "fetch/IdentityLists.h"
+#include "results/StringGridUtil.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -113,8 +113,7 @@ TEST_F(UrlJobTest, TheRowIsReadWhenItsJobStarts)
     server.get("/edit", [this](const httplib::Request&, httplib::Response& res) {
         // An edit on the UI thread, as the user would make it in the grid.
         QMetaObject::invokeMethod(
-            &grid,
-            [this] { grid.setData(grid.index(2, ColumnRegexPattern), QString::fromLatin1(EmailPattern)); },
+            &grid, [this] { grid.setData(grid.index(2, ColumnRegexPattern), QString::fromLatin1(EmailPattern)); },
             Qt::BlockingQueuedConnection);
         res.set_content(Page, "text/html");
     });

@@ -1,7 +1,7 @@
 #include "fetch/IdentityLists.h"
-#include "text/FileUtil.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "text/FileUtil.h"
 
 #include <gtest/gtest.h>
 

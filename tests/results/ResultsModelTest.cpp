@@ -1,9 +1,9 @@
 #include "results/ResultsExport.h"
-#include "text/FileUtil.h"
 #include "results/StringGridUtil.h"
 #include "support/GridCells.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "text/FileUtil.h"
 
 #include <gtest/gtest.h>
 

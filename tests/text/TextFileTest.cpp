@@ -1,6 +1,6 @@
-#include "text/FileUtil.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "text/FileUtil.h"
 
 #include <gtest/gtest.h>
 
