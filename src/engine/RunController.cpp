@@ -176,6 +176,8 @@ void RunController::ParallelPing2()
             workers.push_back(m_startWorker(queue, takeLock));
         } catch (const std::exception& e) {
             qWarning("run controller: worker %d of %d not started: %s", i + 1, W, e.what());
+        } catch (...) {
+            qWarning("run controller: worker %d of %d not started", i + 1, W);
         }
     }
     try {
@@ -204,6 +206,8 @@ void RunController::ParallelPing2()
     } catch (const std::exception& e) {
         // A job that could not be made ends the queuing; the stop signals still end the run.
         qWarning("run controller: queuing ended: %s", e.what());
+    } catch (...) {
+        qWarning("run controller: queuing ended");
     }
     for (size_t i = 0; i < workers.size(); ++i)
         if (!queue.push(Job()))

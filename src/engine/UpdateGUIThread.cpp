@@ -48,6 +48,9 @@ void TUpdateGUIThread::Execute()
         } catch (const std::exception& e) {
             qWarning("clock: %s", e.what());
             return;
+        } catch (...) {
+            qWarning("clock: unknown error");
+            return;
         }
         lock.lock();
         m_wake.wait_for(lock, m_tick, [this] { return m_terminated; });

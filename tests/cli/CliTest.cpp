@@ -109,7 +109,7 @@ TEST_F(CliTest, AThousandUrlsEndToEnd)
 
     // Quiet, to standard output: the export and nothing else, and nothing on standard error.
     const CliResult quiet = runCli({ "-q", "--resources", Resources, urls });
-    ASSERT_EQ(quiet.exitCode, 0);
+    ASSERT_EQ(quiet.exitCode, 0) << quiet.err.toStdString();
     EXPECT_EQ(quiet.out, expectedExport(1000));
     EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
 }
@@ -170,10 +170,10 @@ TEST_F(CliTest, ExitStatusAndMessageForEachRefusal)
     }
 
     const CliResult help = runCli({ "--help" });
-    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
     EXPECT_TRUE(help.out.startsWith("Usage: glimmerpick-cli [options] URLFILE"));
     const CliResult version = runCli({ "--version" });
-    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.exitCode, 0) << version.err.toStdString();
     EXPECT_TRUE(version.out.contains("1.0.0"));
 }
 
