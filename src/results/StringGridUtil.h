@@ -49,6 +49,14 @@ public:
     bool setOutcomeQuietly(int row, const QString& text);
     void notifyCellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn);
 
+    // The row's match values: those a run kept beside the match list text, else that text split at
+    // "||" (none when it is empty). A run keeps them only where splitting would not give them back
+    // (a value holding "|", or one empty value), so this is exact for every row a run filled; a
+    // match list written as text alone (setCell) can only be split.
+    QStringList matchValues(int row) const;
+    // Written after the row's match list text, which drops the values kept before it.
+    void setMatchValuesQuietly(int row, QStringList values);
+
     // Grows with empty rows or drops rows from the end.
     void setRowCount(int count);
     // Replaces every row at once (one model reset).
@@ -63,6 +71,8 @@ private:
     // Why a fetch gave no page ("HTTP 404", ...), beside the cells and never shown as one.
     // Allocated on the first outcome, so a loaded grid costs nothing for it.
     std::vector<QString> m_outcomes;
+    // The same for the match values a run could not leave in the text alone.
+    std::vector<QStringList> m_values;
 };
 
 // Index 0 clears the whole grid and drops the rows; any other index empties that column only.

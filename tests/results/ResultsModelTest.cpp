@@ -166,3 +166,27 @@ TEST(Export, UncreatablePathNamesFileAndLeavesNothing)
     }
     EXPECT_FALSE(QFile::exists(p));
 }
+
+TEST(ResultsModel, MatchValuesKeptBesideTheTextOrSplitFromIt)
+{
+    ResultsModel m;
+    m.setRowCount(4);
+    m.setCell(0, ColumnMatches, QStringLiteral("a||b||"));
+    m.setCell(1, ColumnMatches, QStringLiteral("x||y||z||"));
+    m.setMatchValuesQuietly(1, { "x||y", "z" });
+    m.setCell(2, ColumnMatches, QStringLiteral("one"));
+    EXPECT_EQ(m.matchValues(0), (QStringList { "a", "b" }));
+    EXPECT_EQ(m.matchValues(1), (QStringList { "x||y", "z" }));
+    EXPECT_EQ(m.matchValues(2), QStringList { "one" });
+    EXPECT_EQ(m.matchValues(3), QStringList());
+    // The kept values only ever stand for the text written with them.
+    m.setCell(1, ColumnMatches, QStringLiteral("p||q||"));
+    EXPECT_EQ(m.matchValues(1), (QStringList { "p", "q" }));
+    m.setMatchValuesQuietly(1, { "" });
+    EXPECT_EQ(m.matchValues(1), QStringList { "" });
+    m.setRowCount(6);
+    EXPECT_EQ(m.matchValues(1), QStringList { "" });
+    EXPECT_EQ(m.matchValues(5), QStringList());
+    ClearGridColumn(m, ColumnMatches);
+    EXPECT_EQ(m.matchValues(1), QStringList());
+}
