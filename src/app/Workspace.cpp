@@ -51,10 +51,16 @@ void Workspace::ReloadSettingsList()
     m_lists.ReloadSettingsList(m_resourcesDir);
 }
 
-void Workspace::loadUrlFile(const QString& path)
+void Workspace::loadUrlFile(const QString& path, const RowShard& shard)
 {
     const QStringList lines = LoadFileToStringList(path);
-    FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
+    if (shard.count() == 1) {
+        FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
+        return;
+    }
+    std::vector<int> numbers;
+    FillGridFromList(m_rows, shard.select(lines, numbers), ColumnUrl, FieldSeparator, UrlLineFieldCount);
+    m_rows.setRowNumbers(std::move(numbers));
 }
 
 QString Workspace::noRowsRefusal()

@@ -56,6 +56,8 @@ bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return rowNumber(section);
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
@@ -161,10 +163,28 @@ void ResultsModel::setMatchValuesQuietly(int row, QStringList values)
     m_values[size_t(row)] = std::move(values);
 }
 
+int ResultsModel::rowNumber(int row) const
+{
+    if (row >= 0 && size_t(row) < m_rowNumbers.size())
+        return m_rowNumbers[size_t(row)];
+    return row + 1;
+}
+
+void ResultsModel::setRowNumbers(std::vector<int> numbers)
+{
+    if (numbers.size() != m_rows.size())
+        throw std::invalid_argument("one row number per row");
+    m_rowNumbers = std::move(numbers);
+    if (!m_rows.empty())
+        Q_EMIT headerDataChanged(Qt::Vertical, 0, int(m_rows.size()) - 1);
+}
+
 void ResultsModel::setRowCount(int count)
 {
     count = std::max(count, 0);
     const int old = int(m_rows.size());
+    if (count != old)
+        m_rowNumbers.clear();
     const auto resizeBeside = [count](auto& column) {
         if (!column.empty())
             column.resize(size_t(count));
@@ -191,6 +211,7 @@ void ResultsModel::setRows(std::vector<Row> rows)
     m_rows = std::move(rows);
     m_outcomes.clear();
     m_values.clear();
+    m_rowNumbers.clear();
     endResetModel();
 }
 

@@ -57,6 +57,12 @@ public:
     // Written after the row's match list text, which drops the values kept before it.
     void setMatchValuesQuietly(int row, QStringList values);
 
+    // The row's number in the URL list it was loaded from (1-based): row + 1 unless the rows were
+    // given other numbers, as a shard of a list is.
+    int rowNumber(int row) const;
+    // One number per row, in row order; any later change of the row count or of all rows drops them.
+    void setRowNumbers(std::vector<int> numbers);
+
     // Grows with empty rows or drops rows from the end.
     void setRowCount(int count);
     // Replaces every row at once (one model reset).
@@ -73,6 +79,8 @@ private:
     std::vector<QString> m_outcomes;
     // The same for the match values a run could not leave in the text alone.
     std::vector<QStringList> m_values;
+    // Empty: row r is number r + 1.
+    std::vector<int> m_rowNumbers;
 };
 
 // Index 0 clears the whole grid and drops the rows; any other index empties that column only.

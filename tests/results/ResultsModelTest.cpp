@@ -190,3 +190,23 @@ TEST(ResultsModel, MatchValuesKeptBesideTheTextOrSplitFromIt)
     ClearGridColumn(m, ColumnMatches);
     EXPECT_EQ(m.matchValues(1), QStringList());
 }
+
+TEST(ResultsModel, RowNumbersFollowTheRowsUntilTheyChange)
+{
+    ResultsModel m;
+    m.setRowCount(3);
+    EXPECT_EQ(m.rowNumber(0), 1);
+    EXPECT_EQ(m.rowNumber(2), 3);
+    m.setRowNumbers({ 2, 5, 8 });
+    EXPECT_EQ(m.rowNumber(1), 5);
+    EXPECT_EQ(m.headerData(2, Qt::Vertical).toInt(), 8);
+    // Editing cells keeps them; a new set of rows does not.
+    m.setCell(1, ColumnUrl, QStringLiteral("u"));
+    EXPECT_EQ(m.rowNumber(2), 8);
+    m.setRowCount(4);
+    EXPECT_EQ(m.rowNumber(2), 3);
+    m.setRowNumbers({ 7, 8, 9, 10 });
+    m.setRows(std::vector<ResultsModel::Row>(2));
+    EXPECT_EQ(m.rowNumber(1), 2);
+    EXPECT_THROW(m.setRowNumbers({ 1 }), std::invalid_argument);
+}
