@@ -80,3 +80,13 @@ void Workspace::exportMatches(const QString& path) const
 {
     ExportColumnValuesToTextFile(m_rows, path, ColumnMatches, FieldSeparator);
 }
+
+void Workspace::exportCsv(const QString& path) const
+{
+    ExportResultsToFile(m_rows, path, ExportFormat::Csv);
+}
+
+void Workspace::exportJsonLines(const QString& path) const
+{
+    ExportResultsToFile(m_rows, path, ExportFormat::JsonLines);
+}

@@ -53,6 +53,9 @@ public:
     QString applyEntry(const RegexLibraryEntry& entry);
     // The text export of the match lists. Throws FileError.
     void exportMatches(const QString& path) const;
+    // The exports that keep each match with its row (ResultsExport.h). Throw FileError.
+    void exportCsv(const QString& path) const;
+    void exportJsonLines(const QString& path) const;
 
     static QString noRowsRefusal();
 
