@@ -52,7 +52,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
 // `--list-regex`: the library's entries, one line each, on out. Returns a CliExit value.
 int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err);
 
-// The per-row report: a header line, then row number (1-based, in the URL file), URL, column-3 text and fetch
-// outcome, tab-separated, LF-ended, UTF-8. Tabs, line breaks and backslashes inside a field are
-// written as \t, \n, \r and \\.
+// The per-row report: a header line, then row number (the line's in the URL file, 1-based), URL,
+// column-3 text and fetch outcome, tab-separated, LF-ended, UTF-8. Tabs, line breaks and
+// backslashes inside a field are written as \t, \n, \r and \\.
 QByteArray runReportTsv(const ResultsModel& grid);

@@ -12,8 +12,8 @@ RowShard::RowShard(int index, int count) : m_index(index), m_count(count)
 
 std::optional<RowShard> RowShard::parse(const QString& text)
 {
-    // Digits only: no sign, blank or base prefix slips through toInt.
-    static const QRegularExpression form(QStringLiteral("^([0-9]+)/([0-9]+)$"));
+    // Digits only, anchored at both ends: no sign, blank, base prefix or final line feed slips through.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(QStringLiteral("([0-9]+)/([0-9]+)")));
     const QRegularExpressionMatch m = form.match(text);
     if (!m.hasMatch())
         return std::nullopt;
