@@ -113,7 +113,7 @@ QByteArray runReportTsv(const ResultsModel& grid)
 {
     QByteArray out = "row\turl\tresult\toutcome\n";
     for (int r = 0; r < grid.rowCount(); ++r) {
-        out += QByteArray::number(r + 1) + '\t' + tsvField(grid.cell(r, ColumnUrl)) + '\t'
+        out += QByteArray::number(grid.rowNumber(r)) + '\t' + tsvField(grid.cell(r, ColumnUrl)) + '\t'
             + tsvField(grid.cell(r, ColumnMatchesNumber)) + '\t' + tsvField(grid.outcome(r)) + '\n';
     }
     return out;
@@ -185,7 +185,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     }
 
     try {
-        workspace.loadUrlFile(options.urlFile);
+        workspace.loadUrlFile(options.urlFile, options.shard);
     } catch (const FileError& e) {
         say(err, QString::fromUtf8(e.what()));
         return CliExitUsage;
@@ -204,7 +204,8 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         int row = 0;
         while (row < grid.rowCount() && !grid.cell(row, ColumnRegexPattern).isEmpty())
             ++row;
-        say(err, row < grid.rowCount() ? QStringLiteral("row %1: %2").arg(row + 1).arg(refusal) : refusal);
+        say(err,
+            row < grid.rowCount() ? QStringLiteral("row %1: %2").arg(grid.rowNumber(row)).arg(refusal) : refusal);
         return CliExitUsage;
     }
 
@@ -249,9 +250,9 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         if (!options.reportFile.isEmpty())
             writeFileWhole(options.reportFile, runReportTsv(grid));
         if (!options.outputFile.isEmpty()) {
-            workspace.exportMatches(options.outputFile);
+            ExportResultsToFile(grid, options.outputFile, options.format);
         } else {
-            const QByteArray bytes = exportColumnValues(grid, ColumnMatches, FieldSeparator);
+            const QByteArray bytes = exportResults(grid, options.format);
             if (!writeAll(out, bytes)) {
                 say(err, QStringLiteral("cannot write the export to standard output"));
                 return CliExitFailure;

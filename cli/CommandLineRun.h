@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/RunLimits.h"
+#include "results/ResultsExport.h"
+#include "results/RowShard.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,6 +26,9 @@ struct CommandLineOptions {
     QString urlFile;
     // Empty: the export goes to standard output.
     QString outputFile;
+    ExportFormat format = ExportFormat::Text;
+    // Only this shard's lines of the URL file are run; exports and report keep the lines' numbers.
+    RowShard shard;
     // Empty: no report.
     QString reportFile;
     // Empty: the resources folder beside the executable.
@@ -47,7 +52,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
 // `--list-regex`: the library's entries, one line each, on out. Returns a CliExit value.
 int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err);
 
-// The per-row report: a header line, then row number (1-based), URL, column-3 text and fetch
-// outcome, tab-separated, LF-ended, UTF-8. Tabs, line breaks and backslashes inside a field are
-// written as \t, \n, \r and \\.
+// The per-row report: a header line, then row number (the line's in the URL file, 1-based), URL,
+// column-3 text and fetch outcome, tab-separated, LF-ended, UTF-8. Tabs, line breaks and
+// backslashes inside a field are written as \t, \n, \r and \\.
 QByteArray runReportTsv(const ResultsModel& grid);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace
 {
@@ -16,9 +17,13 @@ namespace
 const char* const Usage
     = "Usage: glimmerpick-cli [options] URLFILE\n"
       "Fetches every URL of URLFILE (one per line, optionally URL||PATTERN||REPLACEMENT) and writes\n"
-      "the regular-expression matches, one per line.\n"
+      "the regular-expression matches, one per line (or as CSV or JSON Lines: --format).\n"
       "\n"
       "  -o, --output FILE        export file (as the GUI's export); without it: standard output\n"
+      "      --format FORMAT      export format: txt (one match per line; the default), csv (a\n"
+      "                           row,url,match record per match) or jsonl (a JSON object per row)\n"
+      "      --shard K/N          run only the lines r of URLFILE with (r - 1) mod N = K - 1 (1-based);\n"
+      "                           the csv and jsonl exports and the report keep the lines' numbers\n"
       "  -t, --threads N          worker threads, 1..60 (default: processor count)\n"
       "  -T, --timeout SECONDS    request time limit in seconds, 3..30 (default 10)\n"
       "  -p, --enable-proxies     draw a proxy from proxies.txt for every request\n"
@@ -27,7 +32,8 @@ const char* const Usage
       "                           to every row\n"
       "      --resources DIR      folder with proxies.txt, referers.txt, user_agents.txt, data.db\n"
       "                           (default: \"resources\" beside the executable)\n"
-      "      --report FILE        per-row TSV: row number (1-based), URL, column-3 text, fetch outcome\n"
+      "      --report FILE        per-row TSV: row (line number in URLFILE), URL, column-3 text, fetch\n"
+      "                           outcome\n"
       "      --list-regex         print the library entries, one per line: description TAB pattern\n"
       "                           TAB replacement\n"
       "  -q, --quiet              no progress on standard error\n"
@@ -36,8 +42,19 @@ const char* const Usage
       "\n"
       "Exit status: 0 the run completed (pages may have failed); 1 start-up failure (an identity file\n"
       "or the library missing or unreadable) or a result that could not be written; 2 usage error,\n"
-      "unreadable URL file, a row without a pattern, an option out of range, an unknown --regex\n"
-      "NAME, or proxies enabled with an empty proxies.txt.\n";
+      "unreadable URL file, a row without a pattern, an option out of range (--shard K or N\n"
+      "included), an unknown --format or --regex NAME, or proxies enabled with an empty proxies.txt.\n";
+
+std::optional<ExportFormat> exportFormatNamed(const QString& name)
+{
+    if (name == QLatin1String("txt"))
+        return ExportFormat::Text;
+    if (name == QLatin1String("csv"))
+        return ExportFormat::Csv;
+    if (name == QLatin1String("jsonl"))
+        return ExportFormat::JsonLines;
+    return std::nullopt;
+}
 
 int usageError(const QString& text)
 {
@@ -69,6 +86,8 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     const QCommandLineOption output({ "o", "output" }, "", "FILE");
+    const QCommandLineOption format("format", "", "FORMAT");
+    const QCommandLineOption shard("shard", "", "K/N");
     const QCommandLineOption threads({ "t", "threads" }, "", "N");
     const QCommandLineOption timeout({ "T", "timeout" }, "", "SECONDS");
     const QCommandLineOption proxies({ "p", "enable-proxies" }, "");
@@ -80,8 +99,8 @@ int main(int argc, char** argv)
     const QCommandLineOption quiet({ "q", "quiet" }, "");
     const QCommandLineOption help({ "h", "help" }, "");
     const QCommandLineOption version("version", "");
-    parser.addOptions(
-        { output, threads, timeout, proxies, unique, regex, resources, report, listRegex, quiet, help, version });
+    parser.addOptions({ output, format, shard, threads, timeout, proxies, unique, regex, resources, report,
+        listRegex, quiet, help, version });
 
     if (!parser.parse(app.arguments()))
         return usageError(parser.errorText());
@@ -124,6 +143,20 @@ int main(int argc, char** argv)
             parser, timeout, RunLimits::MinTimeoutSeconds, RunLimits::MaxTimeoutSeconds, options.timeoutSeconds))
         return usageError(QStringLiteral("--timeout takes a whole number of seconds from 3 to 30, not \"%1\"")
                               .arg(parser.value(timeout)));
+    if (parser.isSet(format)) {
+        const std::optional<ExportFormat> f = exportFormatNamed(parser.value(format));
+        if (!f)
+            return usageError(
+                QStringLiteral("--format takes txt, csv or jsonl, not \"%1\"").arg(parser.value(format)));
+        options.format = *f;
+    }
+    if (parser.isSet(shard)) {
+        const std::optional<RowShard> s = RowShard::parse(parser.value(shard));
+        if (!s)
+            return usageError(QStringLiteral("--shard takes K/N with whole numbers 1 <= K <= N, not \"%1\"")
+                                  .arg(parser.value(shard)));
+        options.shard = *s;
+    }
     for (const QCommandLineOption* o : { &output, &report, &resources })
         if (parser.isSet(*o) && parser.value(*o).isEmpty())
             return usageError(QStringLiteral("--%1 needs a non-empty value").arg(o->names().last()));

@@ -27,7 +27,7 @@ JobFactory stepsOnly()
     return [](int m, RunChannel& run) {
         return Job([&run, m] {
             const RowInput in = run.rowStarted(m);
-            run.rowFinished({ m, int(in.url.size() % 7), QStringLiteral("a@b.org||c@d.org||"), QString() });
+            run.rowFinished({ m, int(in.url.size() % 7), QStringLiteral("a@b.org||c@d.org||"), QString(), {} });
         });
     };
 }

@@ -51,10 +51,16 @@ void Workspace::ReloadSettingsList()
     m_lists.ReloadSettingsList(m_resourcesDir);
 }
 
-void Workspace::loadUrlFile(const QString& path)
+void Workspace::loadUrlFile(const QString& path, const RowShard& shard)
 {
     const QStringList lines = LoadFileToStringList(path);
-    FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
+    if (shard.count() == 1) {
+        FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
+        return;
+    }
+    std::vector<int> numbers;
+    FillGridFromList(m_rows, shard.select(lines, numbers), ColumnUrl, FieldSeparator, UrlLineFieldCount);
+    m_rows.setRowNumbers(std::move(numbers));
 }
 
 QString Workspace::noRowsRefusal()
@@ -73,4 +79,14 @@ QString Workspace::applyEntry(const RegexLibraryEntry& entry)
 void Workspace::exportMatches(const QString& path) const
 {
     ExportColumnValuesToTextFile(m_rows, path, ColumnMatches, FieldSeparator);
+}
+
+void Workspace::exportCsv(const QString& path) const
+{
+    ExportResultsToFile(m_rows, path, ExportFormat::Csv);
+}
+
+void Workspace::exportJsonLines(const QString& path) const
+{
+    ExportResultsToFile(m_rows, path, ExportFormat::JsonLines);
 }

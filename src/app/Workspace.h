@@ -3,6 +3,7 @@
 #include "engine/RunSettings.h"
 #include "fetch/IdentityLists.h"
 #include "library/RegexLibraryStore.h"
+#include "results/RowShard.h"
 #include "results/StringGridUtil.h"
 
 #include <QString>
@@ -44,13 +45,17 @@ public:
     const ResultsModel& rows() const { return m_rows; }
     RunController& run() { return *m_run; }
 
-    // Replaces the rows with the URL file's lines (URL||PATTERN||REPLACEMENT). Throws FileError.
-    void loadUrlFile(const QString& path);
+    // Replaces the rows with the URL file's lines (URL||PATTERN||REPLACEMENT), or with the lines of
+    // one shard of it, each row keeping its line's number. Throws FileError.
+    void loadUrlFile(const QString& path, const RowShard& shard = RowShard());
     // Writes the entry into every row (a NULL pattern or replacement leaves its column). Returns the
     // refusal when there are no rows, else an empty text.
     QString applyEntry(const RegexLibraryEntry& entry);
     // The text export of the match lists. Throws FileError.
     void exportMatches(const QString& path) const;
+    // The exports that keep each match with its row (ResultsExport.h). Throw FileError.
+    void exportCsv(const QString& path) const;
+    void exportJsonLines(const QString& path) const;
 
     static QString noRowsRefusal();
 

@@ -79,7 +79,7 @@ private:
 };
 
 void collect(std::string_view page, const QString& pattern, const QString& replacement, bool removeDuplicated,
-    int& matchesCount, QString& matchesStrings)
+    int& matchesCount, QString& matchesStrings, QStringList* exactValues)
 {
     MatchList values(removeDuplicated);
     if (!page.empty()) {
@@ -108,24 +108,28 @@ void collect(std::string_view page, const QString& pattern, const QString& repla
             offset = end;
         }
     }
-    matchesStrings = values.joined(matchesCount);
+    matchesStrings = values.joined(matchesCount, exactValues);
 }
 
 template <typename Page>
 void applyGuarded(const Page& htmlSource, const QString& pattern, const QString& replacement, int& matchesCount,
-    QString& matchesStrings, bool removeDuplicated)
+    QString& matchesStrings, QStringList* exactValues, bool removeDuplicated)
 {
     matchesCount = 0;
     matchesStrings.clear();
+    if (exactValues)
+        exactValues->clear();
     if (pattern.isEmpty())
         return;
     try {
         const NormalisedPage page(htmlSource);
-        collect(page.utf8(), pattern, replacement, removeDuplicated, matchesCount, matchesStrings);
+        collect(page.utf8(), pattern, replacement, removeDuplicated, matchesCount, matchesStrings, exactValues);
     } catch (...) {
         // A bad pattern, or no memory for the values: the row shows 0 and no matches.
         matchesCount = 0;
         matchesStrings.clear();
+        if (exactValues)
+            exactValues->clear();
     }
 }
 
@@ -134,11 +138,18 @@ void applyGuarded(const Page& htmlSource, const QString& pattern, const QString&
 void ApplyRegexToHtml(const QString& htmlSource, const QString& pattern, const QString& replacement,
     int& matchesCount, QString& matchesStrings, bool removeDuplicated)
 {
-    applyGuarded(QStringView(htmlSource), pattern, replacement, matchesCount, matchesStrings, removeDuplicated);
+    applyGuarded(
+        QStringView(htmlSource), pattern, replacement, matchesCount, matchesStrings, nullptr, removeDuplicated);
 }
 
 void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
     int& matchesCount, QString& matchesStrings, bool removeDuplicated)
 {
-    applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, removeDuplicated);
+    applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, nullptr, removeDuplicated);
+}
+
+void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, QStringList& exactValues, bool removeDuplicated)
+{
+    applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, &exactValues, removeDuplicated);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <string_view>
 
@@ -17,3 +18,10 @@ void ApplyRegexToHtml(const QString& htmlSource, const QString& pattern, const Q
 // Lets the engine skip a QString round trip per page. Both give identical results.
 void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
     int& matchesCount, QString& matchesStrings, bool removeDuplicated);
+
+// The same, also giving the values where the text cannot: exactValues receives them when splitting
+// matchesStrings at "||" would not give them back (a value holding "|", or one empty value), and is
+// emptied otherwise. The values are therefore exactValues when it is not empty, else matchesStrings
+// split at "||" (none when it is empty).
+void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, QStringList& exactValues, bool removeDuplicated);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The values one collector call gathers, and their match list text: nothing for none, the value
 // alone for one, every value followed by "||" for two or more.
@@ -24,8 +25,10 @@ public:
     void add(std::string_view utf8);
     // Values so far; in unique mode duplicates are dropped only by joined(), so this may be more.
     qsizetype size() const { return m_size; }
-    // Sets count to the number of values kept and returns their text.
-    QString joined(int& count);
+    // Sets count to the number of values kept and returns their text. When values is given, it
+    // receives the kept values where the text alone cannot give them back when split at "||" (a
+    // value holding "|", or one empty value), and is emptied otherwise.
+    QString joined(int& count, QStringList* values = nullptr);
 
     static inline const QString Separator = QStringLiteral("||");
     // A thread keeps at most this much buffer between lists.
@@ -34,6 +37,8 @@ public:
 private:
     bool m_unique;
     qsizetype m_size = 0;
+    bool m_holdsBar = false; // a value holds "|": the text alone is ambiguous
     std::string& m_plain; // plain mode: "value||value||..." in UTF-8, converted once at the end
+    std::vector<std::size_t>& m_ends; // plain mode: where each value ends in m_plain
     QStringList m_values; // unique mode
 };

@@ -63,7 +63,7 @@ void RunChannel::rowFailed(int row, const QString& outcome)
     state = 2;
     ++m_tally.failed;
     ++m_tally.completed;
-    m_pending.results.push_back({ row, 0, QString(), outcome });
+    m_pending.results.push_back({ row, 0, QString(), outcome, {} });
 }
 
 void RunChannel::setElapsed(std::chrono::milliseconds elapsed)

@@ -253,6 +253,7 @@ void RunController::deliverBatch()
         if (r.row < m_rows.rowCount()) {
             m_rows.setCellQuietly(r.row, ColumnMatchesNumber, QString::number(r.count));
             m_rows.setCellQuietly(r.row, ColumnMatches, r.matches);
+            m_rows.setMatchValuesQuietly(r.row, r.values);
             m_rows.setOutcomeQuietly(r.row, r.outcome);
             touch(r.row);
         }

@@ -3,6 +3,7 @@
 #include "engine/RunTally.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <optional>
@@ -23,6 +24,8 @@ struct RowResult {
     int count = 0;
     QString matches;
     QString outcome;
+    // The values themselves, only where matches split at "||" would not give them back.
+    QStringList values;
 };
 
 // The counters of a run at one moment.

@@ -40,8 +40,8 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run)
             HttpClient.GetPageUtf8(row.url, Referer, UserAgent, &proxyList, HtmlSource);
             result.outcome = HttpClient.outcome().text;
         }
-        ApplyRegexToHtmlUtf8(
-            HtmlSource, row.pattern, row.replacement, result.count, result.matches, settings.RemoveDuplicated);
+        ApplyRegexToHtmlUtf8(HtmlSource, row.pattern, row.replacement, result.count, result.matches, result.values,
+            settings.RemoveDuplicated);
         run.rowFinished(std::move(result));
     };
 }

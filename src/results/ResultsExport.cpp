@@ -3,6 +3,10 @@
 #include "results/StringGridUtil.h"
 #include "text/FileUtil.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 
 QByteArray exportColumnValues(const ResultsModel& grid, int column, const QString& separator)
@@ -46,4 +50,85 @@ void ExportColumnValuesToTextFile(
     const ResultsModel& grid, const QString& path, int column, const QString& separator)
 {
     writeFileWhole(path, exportColumnValues(grid, column, separator));
+}
+
+namespace
+{
+
+void appendCsvField(QByteArray& out, const QString& field)
+{
+    const bool quoted = std::any_of(
+        field.begin(), field.end(), [](QChar c) { return c == u',' || c == u'"' || c == u'\r' || c == u'\n'; });
+    if (!quoted) {
+        out += field.toUtf8();
+        return;
+    }
+    out += '"';
+    out += field.toUtf8().replace('"', "\"\"");
+    out += '"';
+}
+
+} // namespace
+
+QByteArray exportCsv(const ResultsModel& grid)
+{
+    QByteArray out = "row,url,match\r\n";
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        const QStringList values = grid.matchValues(r);
+        if (values.isEmpty())
+            continue;
+        // Row number and URL are the same on every record of the row.
+        QByteArray head = QByteArray::number(grid.rowNumber(r)) + ',';
+        appendCsvField(head, grid.cell(r, ColumnUrl));
+        head += ',';
+        for (const QString& value : values) {
+            out += head;
+            appendCsvField(out, value);
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+QString notRunOutcome()
+{
+    return QStringLiteral("not run");
+}
+
+QByteArray exportJsonLines(const ResultsModel& grid)
+{
+    QByteArray out;
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        const QStringList values = grid.matchValues(r);
+        bool counted = false;
+        grid.cell(r, ColumnMatchesNumber).toInt(&counted, 10);
+        const QJsonObject row {
+            { QStringLiteral("row"), grid.rowNumber(r) },
+            { QStringLiteral("url"), grid.cell(r, ColumnUrl) },
+            { QStringLiteral("count"), int(values.size()) },
+            { QStringLiteral("matches"), QJsonArray::fromStringList(values) },
+            { QStringLiteral("outcome"), counted ? grid.outcome(r) : notRunOutcome() },
+        };
+        out += QJsonDocument(row).toJson(QJsonDocument::Compact);
+        out += '\n';
+    }
+    return out;
+}
+
+QByteArray exportResults(const ResultsModel& grid, ExportFormat format)
+{
+    switch (format) {
+    case ExportFormat::Csv:
+        return exportCsv(grid);
+    case ExportFormat::JsonLines:
+        return exportJsonLines(grid);
+    case ExportFormat::Text:
+        break;
+    }
+    return exportColumnValues(grid, ColumnMatches, FieldSeparator);
+}
+
+void ExportResultsToFile(const ResultsModel& grid, const QString& path, ExportFormat format)
+{
+    writeFileWhole(path, exportResults(grid, format));
 }

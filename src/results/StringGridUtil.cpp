@@ -56,6 +56,8 @@ bool ResultsModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 QVariant ResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return rowNumber(section);
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
@@ -101,6 +103,8 @@ void ResultsModel::setCellQuietly(int row, int column, const QString& text)
     if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= GridColumnCount)
         throw std::out_of_range("grid cell out of range");
     m_rows[size_t(row)].cells[size_t(column)] = text;
+    if (column == ColumnMatches && size_t(row) < m_values.size())
+        m_values[size_t(row)].clear();
 }
 
 void ResultsModel::notifyCellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn)
@@ -137,22 +141,66 @@ bool ResultsModel::setOutcomeQuietly(int row, const QString& text)
     return true;
 }
 
+QStringList ResultsModel::matchValues(int row) const
+{
+    if (row >= 0 && size_t(row) < m_values.size() && !m_values[size_t(row)].isEmpty())
+        return m_values[size_t(row)];
+    const QString& text = cell(row, ColumnMatches);
+    if (text.isEmpty())
+        return {};
+    return splitFields(text, FieldSeparator);
+}
+
+void ResultsModel::setMatchValuesQuietly(int row, QStringList values)
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        throw std::out_of_range("grid row out of range");
+    if (m_values.size() != m_rows.size()) {
+        if (values.isEmpty())
+            return;
+        m_values.resize(m_rows.size());
+    }
+    m_values[size_t(row)] = std::move(values);
+}
+
+int ResultsModel::rowNumber(int row) const
+{
+    if (row >= 0 && size_t(row) < m_rowNumbers.size())
+        return m_rowNumbers[size_t(row)];
+    return row + 1;
+}
+
+void ResultsModel::setRowNumbers(std::vector<int> numbers)
+{
+    if (numbers.size() != m_rows.size())
+        throw std::invalid_argument("one row number per row");
+    m_rowNumbers = std::move(numbers);
+    if (!m_rows.empty())
+        Q_EMIT headerDataChanged(Qt::Vertical, 0, int(m_rows.size()) - 1);
+}
+
 void ResultsModel::setRowCount(int count)
 {
     count = std::max(count, 0);
     const int old = int(m_rows.size());
+    if (count != old)
+        m_rowNumbers.clear();
+    const auto resizeBeside = [count](auto& column) {
+        if (!column.empty())
+            column.resize(size_t(count));
+    };
     if (count > old) {
         beginInsertRows({}, old, count - 1);
         m_rows.resize(size_t(count));
-        if (!m_outcomes.empty())
-            m_outcomes.resize(size_t(count));
+        resizeBeside(m_outcomes);
+        resizeBeside(m_values);
         endInsertRows();
     } else if (count < old) {
         beginRemoveRows({}, count, old - 1);
         m_rows.resize(size_t(count));
         m_rows.shrink_to_fit();
-        if (!m_outcomes.empty())
-            m_outcomes.resize(size_t(count));
+        resizeBeside(m_outcomes);
+        resizeBeside(m_values);
         endRemoveRows();
     }
 }
@@ -162,6 +210,8 @@ void ResultsModel::setRows(std::vector<Row> rows)
     beginResetModel();
     m_rows = std::move(rows);
     m_outcomes.clear();
+    m_values.clear();
+    m_rowNumbers.clear();
     endResetModel();
 }
 
@@ -173,6 +223,8 @@ void ResultsModel::clearColumn(int column)
         r.cells[size_t(column)].clear();
     if (column == ColumnMatchesNumber)
         m_outcomes.clear();
+    if (column == ColumnMatches)
+        m_values.clear();
     Q_EMIT dataChanged(index(0, column), index(int(m_rows.size()) - 1, column));
 }
 
@@ -182,6 +234,8 @@ void ResultsModel::fillColumn(int column, const QString& text)
         return;
     for (Row& r : m_rows)
         r.cells[size_t(column)] = text;
+    if (column == ColumnMatches)
+        m_values.clear();
     Q_EMIT dataChanged(index(0, column), index(int(m_rows.size()) - 1, column));
 }
 

@@ -49,6 +49,20 @@ public:
     bool setOutcomeQuietly(int row, const QString& text);
     void notifyCellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn);
 
+    // The row's match values: those a run kept beside the match list text, else that text split at
+    // "||" (none when it is empty). A run keeps them only where splitting would not give them back
+    // (a value holding "|", or one empty value), so this is exact for every row a run filled; a
+    // match list written as text alone (setCell) can only be split.
+    QStringList matchValues(int row) const;
+    // Written after the row's match list text, which drops the values kept before it.
+    void setMatchValuesQuietly(int row, QStringList values);
+
+    // The row's number in the URL list it was loaded from (1-based): row + 1 unless the rows were
+    // given other numbers, as a shard of a list is.
+    int rowNumber(int row) const;
+    // One number per row, in row order; any later change of the row count or of all rows drops them.
+    void setRowNumbers(std::vector<int> numbers);
+
     // Grows with empty rows or drops rows from the end.
     void setRowCount(int count);
     // Replaces every row at once (one model reset).
@@ -63,6 +77,10 @@ private:
     // Why a fetch gave no page ("HTTP 404", ...), beside the cells and never shown as one.
     // Allocated on the first outcome, so a loaded grid costs nothing for it.
     std::vector<QString> m_outcomes;
+    // The same for the match values a run could not leave in the text alone.
+    std::vector<QStringList> m_values;
+    // Empty: row r is number r + 1.
+    std::vector<int> m_rowNumbers;
 };
 
 // Index 0 clears the whole grid and drops the rows; any other index empties that column only.

@@ -5,10 +5,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace
@@ -157,6 +160,15 @@ TEST_F(CliTest, ExitStatusAndMessageForEachRefusal)
         { { "--resources", dir.path("nowhere"), urls }, 1, "nowhere/proxies.txt" },
         { { "--resources", dir.path("partial"), urls }, 1, "partial/referers.txt" },
         { { "--resources", res, empty }, 0, "" },
+        { { "--format", "xml", urls }, 2, "--format takes txt, csv or jsonl, not \"xml\"" },
+        { { "--format", "CSV", urls }, 2, "--format" },
+        { { "--shard", "0/3", urls }, 2, "--shard takes K/N with whole numbers 1 <= K <= N, not \"0/3\"" },
+        { { "--shard", "4/3", urls }, 2, "--shard" },
+        { { "--shard", "1/0", urls }, 2, "--shard" },
+        { { "--shard", "2", urls }, 2, "--shard" },
+        { { "--shard", "a/b", urls }, 2, "--shard" },
+        { { "--resources", res, "--shard", "2/2", noPattern }, 2,
+            "row 2: You cannot run because one or more rows haven't regular expressions" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -195,4 +207,122 @@ TEST_F(CliTest, LibraryEntryAppliedToEveryRowAndListed)
     const CliResult run = runCli({ "-q", "--resources", Resources, "-r", "E-mail addresses", urls });
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, expectedExport(10));
+}
+
+namespace
+{
+
+// The records of an export with their line ends: a CSV record ends at a line end outside quotes
+// (its fields may hold CR LF), a report line at every LF.
+QList<QByteArray> recordsOf(const QByteArray& bytes, bool csv)
+{
+    QList<QByteArray> records;
+    bool quoted = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (csv && bytes[i] == '"')
+            quoted = !quoted;
+        if (!quoted && bytes[i] == '\n') {
+            records.append(bytes.mid(start, i + 1 - start));
+            start = i + 1;
+        }
+    }
+    if (start < bytes.size())
+        records.append(bytes.mid(start));
+    return records;
+}
+
+// Shard outputs merged as the README says: one header, then every record stably sorted by the row
+// number it starts with.
+QByteArray mergedByRow(const QList<QByteArray>& files, bool csv)
+{
+    QByteArray header;
+    QList<QByteArray> records;
+    for (const QByteArray& file : files) {
+        QList<QByteArray> own = recordsOf(file, csv);
+        if (own.isEmpty())
+            continue;
+        header = own.takeFirst();
+        records += own;
+    }
+    const auto rowOf
+        = [csv](const QByteArray& record) { return record.left(record.indexOf(csv ? ',' : '\t')).toInt(); };
+    std::stable_sort(records.begin(), records.end(),
+        [&](const QByteArray& a, const QByteArray& b) { return rowOf(a) < rowOf(b); });
+    return header + records.join();
+}
+
+const char* const TrickyVariants[] = { "plain", "a,b", "say \"q\"", "cr\rx", "p||q", "\xF0\x9F\x98\x80" };
+
+} // namespace
+
+TEST_F(CliTest, ShardsMergeByRowIntoTheUnshardedRun)
+{
+    // Line n + 1 (n from 0) has n % 4 matches drawn from values a CSV must quote; every seventh
+    // page is missing.
+    server.get(R"(/m/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+        const int n = std::stoi(req.matches[1]);
+        if (n % 7 == 6) {
+            res.status = 404;
+            return;
+        }
+        std::string body = "<html>";
+        for (int i = 0; i < n % 4; ++i)
+            body += std::string("<i>") + TrickyVariants[(n + i) % 6] + std::to_string(n) + "</i>";
+        res.set_content(body + "</html>", "text/html");
+    });
+    const int rows = 40;
+    int expectedMatches = 0;
+    QByteArray lines;
+    for (int n = 0; n < rows; ++n) {
+        lines += QByteArray::fromStdString(server.baseUrl()) + "/m/" + QByteArray::number(n)
+            + "||<i>([^<]*)</i>||$1\n";
+        expectedMatches += n % 7 == 6 ? 0 : n % 4;
+    }
+    const QString urls = dir.write(QStringLiteral("urls.txt"), lines);
+
+    const auto run = [&](const QString& name, const QStringList& extra) {
+        const CliResult r = runCli(QStringList { "-q", "-t", "4", "--resources", Resources, "--format", "csv",
+                                       "-o", dir.path(name + ".csv"), "--report", dir.path(name + ".tsv") }
+            + extra + QStringList { urls });
+        EXPECT_EQ(r.exitCode, 0) << name.toStdString() << ": " << r.err.toStdString();
+        return std::pair { dir.read(name + ".csv"), dir.read(name + ".tsv") };
+    };
+    const auto [whole, wholeReport] = run("whole", {});
+    ASSERT_EQ(recordsOf(whole, true).size(), 1 + expectedMatches) << whole.toStdString();
+    EXPECT_TRUE(whole.contains(",\"cr\rx3\"\r\n")) << whole.toStdString();
+    EXPECT_TRUE(whole.contains(",p||q3\r\n")) << whole.toStdString();
+
+    QList<QByteArray> csvs, reports;
+    for (int k = 1; k <= 3; ++k) {
+        const auto [csv, report]
+            = run(QStringLiteral("shard%1").arg(k), { "--shard", QStringLiteral("%1/3").arg(k) });
+        csvs.append(csv);
+        reports.append(report);
+    }
+    EXPECT_EQ(mergedByRow(csvs, true), whole);
+    EXPECT_EQ(mergedByRow(reports, false), wholeReport);
+    // The second shard's rows are lines 2, 5, 8, ...
+    EXPECT_TRUE(reports[1].startsWith("row\turl\tresult\toutcome\n2\t")) << reports[1].toStdString();
+    EXPECT_EQ(run("one", { "--shard", "1/1" }).first, whole);
+
+    // JSON Lines to standard output, one object per row of the shard with the line's number.
+    const CliResult json = runCli({ "-q", "--resources", Resources, "--format", "jsonl", "--shard", "2/3", urls });
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QList<QByteArray> objects = json.out.trimmed().split('\n');
+    ASSERT_EQ(objects.size(), 13) << json.out.toStdString();
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(objects[i]).object();
+        const int n = 3 * int(i) + 1; // 0-based line index
+        EXPECT_EQ(o.value("row").toInt(), n + 1) << objects[i].toStdString();
+        EXPECT_EQ(o.value("count").toInt(), n % 7 == 6 ? 0 : n % 4) << objects[i].toStdString();
+        EXPECT_EQ(o.value("outcome").toString(), n % 7 == 6 ? "HTTP 404" : "") << objects[i].toStdString();
+    }
+
+    // Fewer rows than shards: an empty shard runs and writes an export with no record.
+    const QString two
+        = dir.write(QStringLiteral("two.txt"), lines.left(lines.indexOf('\n', lines.indexOf('\n') + 1) + 1));
+    const CliResult empty = runCli({ "-q", "--resources", Resources, "--format", "csv", "--shard", "3/3", two });
+    EXPECT_EQ(empty.exitCode, 0) << empty.err.toStdString();
+    EXPECT_EQ(empty.out, "row,url,match\r\n");
 }

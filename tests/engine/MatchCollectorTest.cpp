@@ -1,5 +1,6 @@
 #include "engine/MatchCollector.h"
 #include "support/QtPrinters.h"
+#include "text/FileUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -201,4 +202,52 @@ TEST(MatchCollector, ConcurrentCallsAgree)
     EXPECT_EQ(plain.count, 400);
     EXPECT_EQ(unique, (Collected { 4, "/a/a||/x/x||/Y/y||Caf\u00e9||" }));
     EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
+
+TEST(MatchCollector, ValuesComeBackExactlyAlsoWhereTheTextIsAmbiguous)
+{
+    // The values are exactValues when given, else the text split at "||". They are given only
+    // where the split would go wrong, so ordinary rows carry nothing more than their text.
+    struct ValuesCase {
+        const char* name;
+        QString page, pattern, replacement;
+        bool unique;
+        QStringList values;
+        bool given;
+    };
+    const ValuesCase cases[] = {
+        { "plain values split back", "a1 b2", "[a-z]\\d", "", false, { "a1", "b2" }, false },
+        { "one plain value", "a1", "[a-z]\\d", "", false, { "a1" }, false },
+        { "a value holding the separator", "x||y z", "\\S+", "", false, { "x||y", "z" }, true },
+        { "the only value holding the separator", "x||y", "\\S+", "", false, { "x||y" }, true },
+        { "a value ending in a bar", "a| b", "\\S+", "", false, { "a|", "b" }, true },
+        { "one empty value", "a", "a(b?)", "$1", false, { "" }, true },
+        { "two empty values split back", "a a", "a(b?)", "$1", false, { "", "" }, false },
+        { "CR and LF inside values", "a\r\nb", "a\\rb", "x\ny\r", false, { "x\ny\r" }, false },
+        { "non-BMP characters", "\U0001F600 \u00e9\U00010348", "\\S+", "", false,
+            { "\U0001F600", "\u00e9\U00010348" }, false },
+        { "unique with the separator", "b|| a B||", "\\S+", "", true, { "a", "b||" }, true },
+        { "unique down to one empty value", "a a", "a(b?)", "$1", true, { "" }, true },
+        { "nothing found", "abc", "z+", "", false, {}, false },
+        { "bad pattern", "a||b", "(", "", false, {}, false },
+    };
+    for (const ValuesCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        int count = -1;
+        QString text;
+        QStringList exact = { "left from before" };
+        const QByteArray utf8 = c.page.toUtf8();
+        ApplyRegexToHtmlUtf8(std::string_view(utf8.constData(), std::size_t(utf8.size())), c.pattern,
+            c.replacement, count, text, exact, c.unique);
+        EXPECT_EQ(count, c.values.size());
+        EXPECT_EQ(exact.isEmpty(), !c.given) << exact.join(u',').toStdString();
+        const QStringList values = !exact.isEmpty() ? exact
+            : text.isEmpty()                        ? QStringList()
+                                                    : splitFields(text, FieldSeparator);
+        EXPECT_EQ(values, c.values);
+        // The text stays what the other entry points give.
+        Collected plain;
+        ApplyRegexToHtml(c.page, c.pattern, c.replacement, plain.count, plain.text, c.unique);
+        EXPECT_EQ(plain, (Collected { count, text }));
+    }
 }

@@ -266,7 +266,7 @@ TEST_F(RunControllerTest, SecondRunClearsResultsAndRestartsTheCounters)
             if (second && m % 2)
                 return;
             run.rowStarted(m);
-            run.rowFinished({ m, 1, QStringLiteral("hit"), QStringLiteral("HTTP 500") });
+            run.rowFinished({ m, 1, QStringLiteral("hit"), QStringLiteral("HTTP 500"), {} });
         });
     };
     runToEnd(controller);
@@ -360,7 +360,7 @@ TEST_F(RunControllerTest, StopEndsTheRunWithItsThreadsJoinedAndKeepsWhatWasDone)
                 return;
             run.rowStarted(m);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            run.rowFinished({ m, 1, QStringLiteral("hit"), QString() });
+            run.rowFinished({ m, 1, QStringLiteral("hit"), QString(), {} });
         });
     };
     RunSummary s;
@@ -407,7 +407,7 @@ TEST_F(RunControllerTest, DestroyingTheControllerMidRunStopsAndJoinsWithoutDeadl
                 ++began;
                 run.rowStarted(m);
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                run.rowFinished({ m, 0, QString(), QString() });
+                run.rowFinished({ m, 0, QString(), QString(), {} });
             });
         },
         // A long start pause: destroying also ends the pause at once.
@@ -438,7 +438,7 @@ TEST_F(RunControllerTest, ResultsArriveInFewBatchesEachRowOnceWithItsOutcome)
         return Job([&run, m] {
             run.rowStarted(m);
             run.rowFinished(
-                { m, m % 3, QStringLiteral("v%1").arg(m), m % 7 ? QString() : QStringLiteral("HTTP 404") });
+                { m, m % 3, QStringLiteral("v%1").arg(m), m % 7 ? QString() : QStringLiteral("HTTP 404"), {} });
         });
     };
     int changes = 0;
@@ -484,7 +484,7 @@ TEST_F(RunControllerTest, AnEditOfARowNotYetBegunReachesItsJob)
                 gateOpened.wait_for(lock, std::chrono::seconds(20), [&] { return gate; });
             }
             patterns[size_t(m)] = run.rowStarted(m).pattern;
-            run.rowFinished({ m, 0, QString(), QString() });
+            run.rowFinished({ m, 0, QString(), QString(), {} });
         });
     };
     bool ended = false;

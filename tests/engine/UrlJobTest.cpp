@@ -126,6 +126,26 @@ TEST_F(UrlJobTest, TheRowIsReadWhenItsJobStarts)
     EXPECT_EQ(grid.cell(2, ColumnMatchesNumber), "2");
 }
 
+TEST_F(UrlJobTest, MatchValuesReachTheRowStoreExactly)
+{
+    // Row 0's values hold the separator, so its text alone would read as three values; row 1's do not.
+    server.serve("/bars", "<i>a||b</i><i>c</i>");
+    server.serve("/plain", "<i>a</i><i>b</i>");
+    startServer();
+    fillRows(2, "/bars", QStringLiteral("<i>(.*?)</i>"));
+    grid.setCell(1, ColumnUrl, url("/plain"));
+    grid.setCell(0, ColumnRegexReplace, QStringLiteral("$1"));
+    grid.setCell(1, ColumnRegexReplace, QStringLiteral("$1"));
+    runToEnd(controller);
+    EXPECT_EQ(grid.cell(0, ColumnMatches), "a||b||c||");
+    EXPECT_EQ(grid.matchValues(0), (QStringList { "a||b", "c" }));
+    EXPECT_EQ(grid.matchValues(1), (QStringList { "a", "b" }));
+    // The next run starts from empty match lists, kept values included.
+    grid.setCell(0, ColumnUrl, url("/missing"));
+    runToEnd(controller);
+    EXPECT_EQ(grid.matchValues(0), QStringList());
+}
+
 TEST_F(UrlJobTest, DrawnIdentitiesAreSentAndEmptyListsSendNoHeader)
 {
     std::mutex seenMutex;

@@ -166,3 +166,47 @@ TEST(Export, UncreatablePathNamesFileAndLeavesNothing)
     }
     EXPECT_FALSE(QFile::exists(p));
 }
+
+TEST(ResultsModel, MatchValuesKeptBesideTheTextOrSplitFromIt)
+{
+    ResultsModel m;
+    m.setRowCount(4);
+    m.setCell(0, ColumnMatches, QStringLiteral("a||b||"));
+    m.setCell(1, ColumnMatches, QStringLiteral("x||y||z||"));
+    m.setMatchValuesQuietly(1, { "x||y", "z" });
+    m.setCell(2, ColumnMatches, QStringLiteral("one"));
+    EXPECT_EQ(m.matchValues(0), (QStringList { "a", "b" }));
+    EXPECT_EQ(m.matchValues(1), (QStringList { "x||y", "z" }));
+    EXPECT_EQ(m.matchValues(2), QStringList { "one" });
+    EXPECT_EQ(m.matchValues(3), QStringList());
+    // The kept values only ever stand for the text written with them.
+    m.setCell(1, ColumnMatches, QStringLiteral("p||q||"));
+    EXPECT_EQ(m.matchValues(1), (QStringList { "p", "q" }));
+    m.setMatchValuesQuietly(1, { "" });
+    EXPECT_EQ(m.matchValues(1), QStringList { "" });
+    m.setRowCount(6);
+    EXPECT_EQ(m.matchValues(1), QStringList { "" });
+    EXPECT_EQ(m.matchValues(5), QStringList());
+    ClearGridColumn(m, ColumnMatches);
+    EXPECT_EQ(m.matchValues(1), QStringList());
+}
+
+TEST(ResultsModel, RowNumbersFollowTheRowsUntilTheyChange)
+{
+    ResultsModel m;
+    m.setRowCount(3);
+    EXPECT_EQ(m.rowNumber(0), 1);
+    EXPECT_EQ(m.rowNumber(2), 3);
+    m.setRowNumbers({ 2, 5, 8 });
+    EXPECT_EQ(m.rowNumber(1), 5);
+    EXPECT_EQ(m.headerData(2, Qt::Vertical).toInt(), 8);
+    // Editing cells keeps them; a new set of rows does not.
+    m.setCell(1, ColumnUrl, QStringLiteral("u"));
+    EXPECT_EQ(m.rowNumber(2), 8);
+    m.setRowCount(4);
+    EXPECT_EQ(m.rowNumber(2), 3);
+    m.setRowNumbers({ 7, 8, 9, 10 });
+    m.setRows(std::vector<ResultsModel::Row>(2));
+    EXPECT_EQ(m.rowNumber(1), 2);
+    EXPECT_THROW(m.setRowNumbers({ 1 }), std::invalid_argument);
+}
