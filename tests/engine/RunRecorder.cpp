@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <thread>
 
 RunRecorder::RunRecorder(RunController& controller)
@@ -81,6 +82,20 @@ RunSummary runToEnd(RunController& controller)
     QObject::disconnect(c);
     EXPECT_TRUE(ended) << "the run did not end within a minute";
     return summary;
+}
+
+void runOnThreadOf(QObject* context, const std::function<void()>& fn)
+{
+    std::promise<void> ran;
+    std::future<void> done = ran.get_future();
+    QMetaObject::invokeMethod(
+        context,
+        [&] {
+            fn();
+            ran.set_value();
+        },
+        Qt::QueuedConnection);
+    done.wait();
 }
 
 void runOffUiThread(const std::function<void()>& fn)

@@ -44,6 +44,10 @@ private:
 // the run does not start or does not end.
 RunSummary runToEnd(RunController& controller);
 
+// From another thread: runs fn on context's thread and waits until it has run. The wait is a
+// standard future, which ThreadSanitizer can follow (it cannot see Qt's blocking connection).
+void runOnThreadOf(QObject* context, const std::function<void()>& fn);
+
 // Runs fn on a thread of its own while the event loop spins.
 void runOffUiThread(const std::function<void()>& fn);
 

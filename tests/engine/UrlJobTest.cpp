@@ -112,9 +112,8 @@ TEST_F(UrlJobTest, TheRowIsReadWhenItsJobStarts)
     // While row 0 is fetched, row 2 gets a pattern that matches.
     server.get("/edit", [this](const httplib::Request&, httplib::Response& res) {
         // An edit on the UI thread, as the user would make it in the grid.
-        QMetaObject::invokeMethod(
-            &grid, [this] { grid.setData(grid.index(2, ColumnRegexPattern), QString::fromLatin1(EmailPattern)); },
-            Qt::BlockingQueuedConnection);
+        runOnThreadOf(
+            &grid, [this] { grid.setData(grid.index(2, ColumnRegexPattern), QString::fromLatin1(EmailPattern)); });
         res.set_content(Page, "text/html");
     });
     startServer();
