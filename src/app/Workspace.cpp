@@ -54,6 +54,11 @@ void Workspace::ReloadSettingsList()
 void Workspace::loadUrlFile(const QString& path, const RowShard& shard)
 {
     const QStringList lines = LoadFileToStringList(path);
+    // A file without a line leaves the grid as it was. Otherwise the grid is emptied first, so no
+    // pattern or replacement of the previous rows (or typed into a cell) outlives the reload.
+    if (lines.isEmpty())
+        return;
+    ClearGridColumn(m_rows, ColumnUrl);
     if (shard.count() == 1) {
         FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
         return;
