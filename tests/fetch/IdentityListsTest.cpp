@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <map>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -151,4 +152,55 @@ TEST(DrawEntry, ManyThreadsDrawWhileTheListIsReloaded)
     for (std::thread& t : workers)
         t.join();
     EXPECT_EQ(bad.load(), 0);
+}
+
+TEST(IdentityLists, AReloadDuringARunNeverShowsAMixedList)
+{
+    // The editor's reload while jobs draw: each reader sees one whole file's list, old or new,
+    // and a snapshot it holds stays intact across any number of reloads.
+    TempDir dir;
+    const QStringList oldList { "old1", "old2", "old3" };
+    const QStringList newList { "new1", "new2", "new3", "new4", "new5", "new6", "new7" };
+    const QString oldPath = dir.write("old.txt", oldList.join('\n').toUtf8());
+    const QString newPath = dir.write("new.txt", newList.join("\r\n").toUtf8());
+    IdentityLists lists;
+    lists.reloadList(IdentityKind::Proxies, oldPath);
+
+    std::atomic<bool> stop { false };
+    std::atomic<long> checked { 0 };
+    std::mutex failureMutex;
+    QStringList failures;
+    const auto fail = [&](const QString& what) {
+        std::lock_guard lock(failureMutex);
+        if (failures.size() < 5)
+            failures << what;
+    };
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t) {
+        workers.emplace_back([&] {
+            while (!stop.load()) {
+                const IdentityList held = lists.ListProxies();
+                const QStringList copy = *held;
+                if (copy != oldList && copy != newList)
+                    fail(QStringLiteral("mixed list: ") + copy.join(','));
+                for (int i = 0; i < 50; ++i) {
+                    const std::optional<QString> e = drawEntry(held);
+                    if (!e || !copy.contains(*e))
+                        fail(QStringLiteral("drew %1 from %2").arg(e.value_or("nothing"), copy.join(',')));
+                }
+                if (*held != copy)
+                    fail(QStringLiteral("a held snapshot changed"));
+                ++checked;
+            }
+        });
+    }
+    for (int i = 0; i < 400; ++i)
+        lists.reloadList(IdentityKind::Proxies, i % 2 ? oldPath : newPath);
+    while (checked.load() < 2000)
+        std::this_thread::yield();
+    stop = true;
+    for (std::thread& t : workers)
+        t.join();
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(" | ").toStdString();
+    EXPECT_EQ(*lists.ListProxies(), oldList);
 }
