@@ -73,6 +73,9 @@ TTFormTextEditor::TTFormTextEditor(Prompter& prompter, QWidget* parent) : QDialo
     MemoEditor->setCaretLineVisible(false);
     MemoEditor->setBraceMatching(QsciScintilla::NoBraceMatch);
     MemoEditor->setAutoIndent(false);
+    // A horizontal scroll bar only once a line is wider than the window.
+    MemoEditor->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTH, 1);
+    MemoEditor->SendScintilla(QsciScintillaBase::SCI_SETSCROLLWIDTHTRACKING, 1);
     const QFont font = editorFont();
     MemoEditor->setFont(font);
     MemoEditor->setMarginsFont(font);
