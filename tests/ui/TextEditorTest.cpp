@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -265,4 +266,20 @@ TEST_F(TextEditor, SaveIntoAReadOnlyFolderLeavesTheFile)
     EXPECT_FALSE(editor.BtnSaveClick());
     EXPECT_EQ(dir.read("f.txt"), "before\r\n");
     EXPECT_EQ(editor.memo().text(), "before\nafter\n");
+}
+
+TEST_F(TextEditor, ShowModalRunsUntilTheWindowCloses)
+{
+    // The real modal loop, closed the way the window's close button does it.
+    const QString path = dir.write(QStringLiteral("f.txt"), "x\r\n");
+    QTimer::singleShot(0, &editor, [this] {
+        EXPECT_TRUE(editor.isVisible());
+        editor.memo().append(QStringLiteral("y\n"));
+        prompter.expectConfirm(true, QStringLiteral("Save file?"));
+        editor.close();
+    });
+    editor.editFile(path);
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(dir.read("f.txt"), "x\r\ny\r\n");
 }
