@@ -2,6 +2,8 @@
 
 #include "ui/QsciInclude.h"
 
+#include <algorithm>
+
 namespace
 {
 

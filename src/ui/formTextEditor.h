@@ -48,7 +48,6 @@ public:
 
     QsciScintilla& memo() { return *MemoEditor; }
     FindDialog& findDialog() { return *FindDialog1; }
-    EditorFinder& finder() { return *m_finder; }
 
     // Handlers. BtnSaveClick returns false when the save failed (its error was shown).
     bool BtnSaveClick();
