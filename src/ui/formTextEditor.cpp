@@ -40,6 +40,23 @@ QFont editorFont()
     return fixed;
 }
 
+// QScintilla's setText and text() stop at a NUL character, so a file holding one would lose the
+// rest on save; the editor's document holds NULs, so the whole text goes in and out by length.
+void setWholeText(QsciScintilla& memo, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    memo.SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+    memo.SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, ulong(bytes.size()), bytes.constData());
+}
+
+QString wholeText(const QsciScintilla& memo)
+{
+    const int length = memo.length();
+    QByteArray bytes(length + 1, Qt::Uninitialized);
+    memo.SendScintilla(QsciScintillaBase::SCI_GETTEXT, ulong(bytes.size()), static_cast<void*>(bytes.data()));
+    return QString::fromUtf8(bytes.constData(), length);
+}
+
 } // namespace
 
 TTFormTextEditor::TTFormTextEditor(Prompter& prompter, QWidget* parent) : QDialog(parent), m_prompter(prompter)
@@ -139,7 +156,7 @@ void TTFormTextEditor::LoadFromFile(const QString& path)
     const EditorText loaded = loadEditorFile(path);
     m_finder->reset();
     MemoEditor->markerDeleteAll();
-    MemoEditor->setText(loaded.text);
+    setWholeText(*MemoEditor, loaded.text);
     MemoEditor->setCursorPosition(0, 0);
     MemoEditor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     MemoEditor->setModified(false);
@@ -180,7 +197,7 @@ bool TTFormTextEditor::BtnSaveClick()
 {
     TextEncoding written = m_encoding;
     const bool saved = runCommand(
-        m_prompter, [&] { written = saveEditorFile(currentFilename, MemoEditor->text(), m_encoding); });
+        m_prompter, [&] { written = saveEditorFile(currentFilename, wholeText(*MemoEditor), m_encoding); });
     if (!saved)
         return false;
     // Said once: from now on the file is UTF-8 with a mark and saves as such without a word.

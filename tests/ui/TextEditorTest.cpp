@@ -174,6 +174,8 @@ TEST_F(TextEditor, UneditedFilesSaveByteForByteThroughTheEditor)
         // Windows-1252, its five undefined bytes and the no-break space included.
         "caf\xE9 \x80\r\n\x81\x8D\x8F\x90\x9D\xA0x\xFF\r\n",
         "",
+        // A NUL byte is text like any other: nothing after it may be lost.
+        QByteArray("a\0b\r\nc\r\n", 8),
     };
     for (const QByteArray& bytes : cases) {
         SCOPED_TRACE(bytes.toHex(' ').toStdString());
