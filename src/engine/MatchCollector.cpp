@@ -153,3 +153,17 @@ void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, con
 {
     applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, &exactValues, removeDuplicated);
 }
+
+QString patternCompileError(const QString& pattern)
+{
+    if (pattern.isEmpty())
+        return QStringLiteral("the pattern is empty");
+    try {
+        const QByteArray patternUtf8 = pattern.toUtf8();
+        // The case option changes no compile error: one compilation answers for both the collector makes.
+        Pcre2Pattern finder(view(patternUtf8), Pcre2Pattern::Case::Insensitive);
+    } catch (const PatternError& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}

@@ -25,3 +25,8 @@ void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, con
 // split at "||" (none when it is empty).
 void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
     int& matchesCount, QString& matchesStrings, QStringList& exactValues, bool removeDuplicated);
+
+// Why every page gives 0 with this pattern: PCRE2's compile error with its offset in characters, or
+// "the pattern is empty"; an empty text when the pattern compiles. For showing a user, who is
+// never told by the collector itself.
+QString patternCompileError(const QString& pattern);

@@ -32,8 +32,13 @@ std::shared_ptr<pcre2_code> compile(std::string_view patternUtf8, Pcre2Pattern::
     pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(patternUtf8.data()), patternUtf8.size(), options,
         &error, &errorOffset, compileContext);
     pcre2_compile_context_free(compileContext);
-    if (!code)
-        throw PatternError(errorText(error) + " at offset " + std::to_string(errorOffset));
+    if (!code) {
+        // PCRE2 counts bytes; a user counts characters.
+        const auto characters = std::count_if(patternUtf8.begin(),
+            patternUtf8.begin() + std::ptrdiff_t(std::min(errorOffset, patternUtf8.size())),
+            [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+        throw PatternError(errorText(error) + " at offset " + std::to_string(characters));
+    }
     std::shared_ptr<pcre2_code> owned(code, pcre2_code_free);
     // Fails for lack of JIT support or executable memory; pcre2_match then interprets.
     pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);

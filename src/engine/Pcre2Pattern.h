@@ -13,7 +13,7 @@ struct pcre2_real_match_data_8;
 struct pcre2_real_match_context_8;
 struct pcre2_real_jit_stack_8;
 
-// A compile error; what() is PCRE2's message and the offset in the pattern.
+// A compile error; what() is PCRE2's message and the offset in the pattern, in characters.
 class PatternError : public std::runtime_error
 {
 public:

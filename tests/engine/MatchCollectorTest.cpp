@@ -251,3 +251,27 @@ TEST(MatchCollector, ValuesComeBackExactlyAlsoWhereTheTextIsAmbiguous)
         EXPECT_EQ(plain, (Collected { count, text }));
     }
 }
+
+TEST(MatchCollector, CompileErrorInWords)
+{
+    const struct {
+        QString pattern;
+        QString error; // empty: compiles
+    } cases[] = {
+        { "<b>(.*?)</b>", "" },
+        { "(", "missing closing parenthesis at offset 1" },
+        { "a{2,1}", "numbers out of order in {} quantifier at offset 5" },
+        // The offset counts characters, not the bytes of "é€".
+        { "é€[", "missing terminating ] for character class at offset 3" },
+        { "a\\C", "using \\C is disabled by the application at offset 3" },
+        { "", "the pattern is empty" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern.toStdString());
+        EXPECT_EQ(patternCompileError(c.pattern), c.error);
+        // A pattern reported here gives the collector nothing on a page it would otherwise match.
+        if (!c.error.isEmpty()) {
+            EXPECT_EQ(collect("( a{2,1} é€[", c.pattern), (Collected { 0, "" }));
+        }
+    }
+}
