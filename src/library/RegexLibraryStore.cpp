@@ -195,6 +195,13 @@ bool RegexLibraryStore::isOpen() const
     return bool(m_db);
 }
 
+void RegexLibraryStore::reload()
+{
+    if (!m_db)
+        throw LibraryError("The regex library is not open");
+    refresh();
+}
+
 const RegexLibraryEntry& RegexLibraryStore::entry(int position) const
 {
     checkPosition(position);

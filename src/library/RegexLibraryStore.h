@@ -56,6 +56,9 @@ public:
     void open(const QString& path);
     void close();
     bool isOpen() const;
+    // Reads the whole table again, for changes another program made. On failure throws LibraryError
+    // and keeps the rows.
+    void reload();
     const QString& path() const { return m_path; }
 
     const std::vector<RegexLibraryEntry>& entries() const { return m_entries; }
