@@ -40,7 +40,6 @@ RegexTestPane::RegexTestPane(const RunSettings& settings, const IdentityLists& l
     RadioTestOwnText->setObjectName(QStringLiteral("RadioTestOwnText"));
     RadioTestOwnText->setToolTip(QStringLiteral("Try the pattern on text you type, paste or fetch"));
     MemoTestText->setObjectName(QStringLiteral("MemoTestText"));
-    MemoTestText->setLineWrapMode(QPlainTextEdit::NoWrap);
     MemoTestText->setPlaceholderText(QStringLiteral("Paste a page or fetch one from a URL"));
     ChkTestRemoveDuplicated->setObjectName(QStringLiteral("ChkTestRemoveDuplicated"));
     ChkTestRemoveDuplicated->setToolTip(

@@ -84,6 +84,8 @@ TTFormRegExLibrary::TTFormRegExLibrary(Workspace& workspace, Prompter& prompter,
     GridBindSourceDB1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
         | QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     GridBindSourceDB1->verticalHeader()->hide();
+    // One line of text per entry, so the grid shows as many entries as it can.
+    GridBindSourceDB1->verticalHeader()->setDefaultSectionSize(GridBindSourceDB1->fontMetrics().height() + 8);
     GridBindSourceDB1->horizontalHeader()->setDefaultSectionSize(ColumnWidth);
     GridBindSourceDB1->horizontalHeader()->setHighlightSections(false);
     GridBindSourceDB1->setWordWrap(false);
@@ -98,7 +100,7 @@ TTFormRegExLibrary::TTFormRegExLibrary(Workspace& workspace, Prompter& prompter,
     SplitterLibrary->setChildrenCollapsible(false);
     SplitterLibrary->setStretchFactor(0, 1);
     SplitterLibrary->setStretchFactor(1, 1);
-    SplitterLibrary->setSizes({ 190, 235 });
+    SplitterLibrary->setSizes({ 235, 190 });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);
