@@ -1,19 +1,28 @@
-// Renders the text editor with its find dialog open (More pressed, a match selected, the lines
-// holding it marked) into one PNG. Both windows are painted offscreen by QWidget::grab and set on
-// one picture, the dialog over the editor's lower right, as a desktop would show them.
+// Renders the README's pictures of the windows offscreen, each painted by QWidget::grab:
+// - text-editor.png: the text editor with its find dialog open (More pressed, a match selected, the
+//   lines holding it marked), the dialog over the editor's lower right, as a desktop would show them;
+// - library-window.png: the library window on "E-mail addresses", its test pane trying the entry's
+//   example with "Remove duplicated" checked, over a copy of the built library.
+#include "app/Workspace.h"
+#include "library/RegexLibraryModel.h"
 #include "ui/FindDialog.h"
 #include "ui/Prompter.h"
 #include "ui/QsciInclude.h"
+#include "ui/RegexTestPane.h"
+#include "ui/formRegExLibrary.h"
 #include "ui/formTextEditor.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <exception>
 
 namespace
 {
@@ -53,23 +62,13 @@ QImage shadowed(const QImage& window, int shadow)
     return out;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+bool renderTextEditor(const QString& output)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: glimmerpick_screenshots OUTPUT.png\n");
-        return 2;
-    }
-
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("urls.txt"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(SampleUrls) < 0)
-        return 1;
+        return false;
     file.close();
 
     NoPrompter prompter;
@@ -100,8 +99,64 @@ int main(int argc, char** argv)
     p.drawImage(margin, margin, editorImage);
     p.drawImage(findAt + QPoint(margin, margin), findImage);
     p.end();
-    if (!picture.save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    return picture.save(output);
+}
+
+bool renderLibraryWindow(const QString& resources, const QString& output)
+{
+    QTemporaryDir dir;
+    for (const char* name : { "data.db", "proxies.txt", "referers.txt", "user_agents.txt" })
+        if (!QFile::copy(QDir(resources).filePath(QLatin1String(name)), dir.filePath(QLatin1String(name))))
+            throw std::runtime_error(std::string("cannot copy ") + name + " from " + resources.toStdString());
+    Workspace workspace(dir.path());
+    workspace.startUp();
+    NoPrompter prompter;
+    TTFormRegExLibrary window(workspace, prompter);
+    window.showModeless();
+
+    const int row = workspace.library().findByDescription(QStringLiteral("E-mail addresses")).value_or(0);
+    window.GridBindSourceDB1->setCurrentIndex(window.model().index(row, RegexLibraryModel::ColumnPattern));
+    RegexTestPane& pane = *window.PanelRegexTest;
+    pane.ChkTestRemoveDuplicated->setChecked(true);
+    pane.TextFieldTestUrl->setText(QStringLiteral("https://shop.example.org/contact"));
+    pane.runPendingTrial();
+    QApplication::processEvents();
+
+    const QImage shot = shadowed(window.grab().toImage(), 6);
+    const int margin = 16;
+    QImage picture(shot.width() + 2 * margin, shot.height() + 2 * margin, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(QColor(0xf6, 0xf5, 0xf4));
+    QPainter p(&picture);
+    p.drawImage(margin, margin, shot);
+    p.end();
+    return picture.save(output);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: glimmerpick_screenshots OUTPUT_DIR RESOURCES_DIR\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QString resources = QString::fromLocal8Bit(argv[2]);
+    try {
+        const QString editor = out.filePath(QStringLiteral("text-editor.png"));
+        const QString library = out.filePath(QStringLiteral("library-window.png"));
+        for (const QString& failed : { renderTextEditor(editor) ? QString() : editor,
+                 renderLibraryWindow(resources, library) ? QString() : library }) {
+            if (!failed.isEmpty()) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(failed));
+                return 1;
+            }
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
         return 1;
     }
     return 0;
