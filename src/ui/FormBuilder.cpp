@@ -20,6 +20,14 @@ QPushButton* makeButton(const char* name, const QString& caption, const QString&
     return b;
 }
 
+QWidget* makePanel(const char* name, int fixedHeight, QWidget* parent)
+{
+    auto* panel = named(name, new QWidget(parent));
+    if (fixedHeight > 0)
+        panel->setFixedHeight(fixedHeight);
+    return panel;
+}
+
 QLabel* makeLabel(const char* name, const QString& text, QWidget* parent)
 {
     auto* l = new QLabel(text, parent);

@@ -12,6 +12,15 @@ class QWidget;
 namespace FormBuilder
 {
 
+// Gives a widget (or any object) its component name and returns it.
+template <class T> T* named(const char* name, T* object)
+{
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+// A plain panel with a fixed height (0: free) for a row of the window.
+QWidget* makePanel(const char* name, int fixedHeight, QWidget* parent);
+
 // A command button: a caption, an optional hint (tooltip), never keyboard focus.
 QPushButton* makeButton(const char* name, const QString& caption, const QString& hint, QWidget* parent);
 QLabel* makeLabel(const char* name, const QString& text, QWidget* parent);

@@ -14,10 +14,12 @@
 #include "ui/MainWindowRules.h"
 #include "ui/Prompter.h"
 #include "ui/ResultsGrid.h"
+#include "ui/UrlFileReader.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -41,31 +43,24 @@ TTFormMain::TTFormMain(Workspace& workspace, Prompter* prompter, int processors,
     m_ws(workspace),
     m_ownPrompter(prompter ? nullptr : std::make_unique<DialogPrompter>(this)),
     m_prompter(prompter ? *prompter : *m_ownPrompter),
-    m_processors(processors > 0 ? processors : QThread::idealThreadCount())
+    m_processors(processors > 0 ? processors : QThread::idealThreadCount()),
+    m_reader(std::make_unique<UrlFileReader>())
 {
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(5, 0, 5, 0);
     column->setSpacing(0);
-    auto* commands = new QWidget(central);
-    commands->setObjectName(QStringLiteral("GridPanelLayout1"));
-    commands->setFixedHeight(97);
+    QWidget* commands = makePanel("GridPanelLayout1", 97, central);
     buildCommandRows(commands);
-    auto* runRow = new QWidget(central);
-    runRow->setObjectName(QStringLiteral("GridPanelLayout2"));
-    runRow->setFixedHeight(56);
+    QWidget* runRow = makePanel("GridPanelLayout2", 56, central);
     buildRunRow(runRow);
-    auto* gridPanel = new QWidget(central);
-    gridPanel->setObjectName(QStringLiteral("Panel1"));
+    QWidget* gridPanel = makePanel("Panel1", 0, central);
     auto* gridLayout = new QVBoxLayout(gridPanel);
     gridLayout->setContentsMargins(0, 0, 0, 0);
-    StringGrid1 = new ResultsGrid(m_ws.rows(), gridPanel);
-    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1 = named("StringGrid1", new ResultsGrid(m_ws.rows(), gridPanel));
     StringGrid1->setAccessibleName(QStringLiteral("Results"));
     gridLayout->addWidget(StringGrid1);
-    auto* bottom = new QWidget(central);
-    bottom->setObjectName(QStringLiteral("GridPanelLayout3"));
-    bottom->setFixedHeight(76);
+    QWidget* bottom = makePanel("GridPanelLayout3", 76, central);
     buildBottom(bottom);
     column->addWidget(commands);
     column->addWidget(runRow);
@@ -75,8 +70,7 @@ TTFormMain::TTFormMain(Workspace& workspace, Prompter* prompter, int processors,
 
     statusBar()->setObjectName(QStringLiteral("StatusBarBottom"));
     statusBar()->setSizeGripEnabled(true);
-    ProgressBarRun = new QProgressBar(statusBar());
-    ProgressBarRun->setObjectName(QStringLiteral("ProgressBarRun"));
+    ProgressBarRun = named("ProgressBarRun", new QProgressBar(statusBar()));
     ProgressBarRun->setAccessibleName(QStringLiteral("Rows done"));
     ProgressBarRun->setMaximumWidth(220);
     ProgressBarRun->hide();
@@ -112,35 +106,30 @@ void TTFormMain::buildCommandRows(QWidget* panel)
     ButtonClear1 = makeButton("ButtonClear1", QStringLiteral("Clear"), QStringLiteral("Clear file path"), panel);
     ButtonEditWebsites = makeButton(
         "ButtonEditWebsites", QStringLiteral("Edit"), QStringLiteral("Edit your urls for extraction"), panel);
-    TextField1 = new QLineEdit(urlFilePlaceholder(), panel);
-    TextField1->setObjectName(QStringLiteral("TextField1"));
+    TextField1 = named("TextField1", new QLineEdit(urlFilePlaceholder(), panel));
     TextField1->setAccessibleName(QStringLiteral("Url file"));
     ButtonLoad1
         = makeButton("ButtonLoad1", QStringLiteral("Load"), QStringLiteral("Load file for websites"), panel);
     LabelNumberThreads = makeLabel("LabelNumberThreads", QStringLiteral("Threads #"), panel);
-    ComboTrackBarNumberThreads = new ComboTrackBar(panel);
-    ComboTrackBarNumberThreads->setObjectName(QStringLiteral("ComboTrackBarNumberThreads"));
+    ComboTrackBarNumberThreads = named("ComboTrackBarNumberThreads", new ComboTrackBar(panel));
     ComboTrackBarNumberThreads->setToolTip(QStringLiteral("Threads number"));
     ComboTrackBarNumberThreads->setTypingAllowed(false);
-    ChkEnableProxies = new QCheckBox(QStringLiteral("Enable proxies"), panel);
-    ChkEnableProxies->setObjectName(QStringLiteral("ChkEnableProxies"));
+    ChkEnableProxies = named("ChkEnableProxies", new QCheckBox(QStringLiteral("Enable proxies"), panel));
     ButtonClear2
         = makeButton("ButtonClear2", QStringLiteral("Clear"), QStringLiteral("Clear indexing sites"), panel);
     ButtonEditServices = makeButton(
         "ButtonEditServices", QStringLiteral("Edit RegEx"), QStringLiteral("Edit RegEx Library"), panel);
-    ComboBoxRegex = new QComboBox(panel);
-    ComboBoxRegex->setObjectName(QStringLiteral("ComboBoxRegex"));
+    ComboBoxRegex = named("ComboBoxRegex", new QComboBox(panel));
     ComboBoxRegex->setAccessibleName(QStringLiteral("Regex library entry"));
     ComboBoxRegex->setFocusPolicy(Qt::NoFocus);
     ButtonApplyRegex = makeButton("ButtonApplyRegex", QStringLiteral("Apply Regex"),
         QStringLiteral("Apply Regex Library record selected"), panel);
     LabelTimeoutThreads = makeLabel("LabelTimeoutThreads", QStringLiteral("Timeout (sec)"), panel);
-    ComboTrackBarTimeoutThreads = new ComboTrackBar(panel);
-    ComboTrackBarTimeoutThreads->setObjectName(QStringLiteral("ComboTrackBarTimeoutThreads"));
+    ComboTrackBarTimeoutThreads = named("ComboTrackBarTimeoutThreads", new ComboTrackBar(panel));
     ComboTrackBarTimeoutThreads->setToolTip(QStringLiteral("Timeout"));
     ComboTrackBarTimeoutThreads->setTypingAllowed(true);
-    ChkRemoveDuplicated = new QCheckBox(QStringLiteral("Remove \nduplicated"), panel);
-    ChkRemoveDuplicated->setObjectName(QStringLiteral("ChkRemoveDuplicated"));
+    ChkRemoveDuplicated
+        = named("ChkRemoveDuplicated", new QCheckBox(QStringLiteral("Remove \nduplicated"), panel));
     ChkRemoveDuplicated->setToolTip(QStringLiteral("Remove duplicated matches from a single url"));
     ChkRemoveDuplicated->setAccessibleName(QStringLiteral("Remove duplicated"));
     // They open windows of later work; hidden until those are hooked in.
@@ -199,10 +188,9 @@ void TTFormMain::buildBottom(QWidget* panel)
     ButtonExport
         = makeButton("ButtonExport", QStringLiteral("Export"), QStringLiteral("Export pinged list"), panel);
     ButtonExport->setFixedSize(149, 26);
-    PopupMenuExport = new QMenu(this);
-    PopupMenuExport->setObjectName(QStringLiteral("PopupMenuExport"));
-    QAction* exportTxt = PopupMenuExport->addAction(QStringLiteral("Export results as txt file"));
-    exportTxt->setObjectName(QStringLiteral("ExportTxtFile"));
+    PopupMenuExport = named("PopupMenuExport", new QMenu(this));
+    QAction* exportTxt
+        = named("ExportTxtFile", PopupMenuExport->addAction(QStringLiteral("Export results as txt file")));
     connect(exportTxt, &QAction::triggered, this, &TTFormMain::ExportTxtFileClick);
 
     auto* grid = new QGridLayout(panel);
@@ -223,15 +211,11 @@ void TTFormMain::buildMenus()
 {
     menuBar()->setObjectName(QStringLiteral("MainMenu1"));
     const auto item = [this](QMenu* menu, const char* name, const QString& text, void (TTFormMain::*handler)()) {
-        QAction* a = menu->addAction(text);
-        a->setObjectName(QLatin1String(name));
-        connect(a, &QAction::triggered, this, handler);
+        connect(named(name, menu->addAction(text)), &QAction::triggered, this, handler);
     };
-    MenuItemFile = menuBar()->addMenu(QStringLiteral("File"));
-    MenuItemFile->setObjectName(QStringLiteral("MenuItemFile"));
+    MenuItemFile = named("MenuItemFile", menuBar()->addMenu(QStringLiteral("File")));
     item(MenuItemFile, "MenuItemExit", QStringLiteral("Exit"), &TTFormMain::MenuItemExitClick);
-    MenuItemHelp = menuBar()->addMenu(QStringLiteral("Help"));
-    MenuItemHelp->setObjectName(QStringLiteral("MenuItemHelp"));
+    MenuItemHelp = named("MenuItemHelp", menuBar()->addMenu(QStringLiteral("Help")));
     item(MenuItemHelp, "MenuItemAbout", QStringLiteral("About"), &TTFormMain::MenuItemAboutClick);
     item(MenuItemHelp, "MenuItemOnlineManual", QStringLiteral("Online manual"),
         &TTFormMain::MenuItemOnlineManualClick);
@@ -317,8 +301,7 @@ void TTFormMain::setTextEditor(std::function<void(const QString& path)> editModa
 QMenu* TTFormMain::settingsMenu()
 {
     if (!MenuItemSettings) {
-        MenuItemSettings = new QMenu(QStringLiteral("Settings"), menuBar());
-        MenuItemSettings->setObjectName(QStringLiteral("MenuItemSettings"));
+        MenuItemSettings = named("MenuItemSettings", new QMenu(QStringLiteral("Settings"), menuBar()));
         menuBar()->insertMenu(MenuItemHelp->menuAction(), MenuItemSettings);
     }
     return MenuItemSettings;
@@ -369,13 +352,45 @@ void TTFormMain::EnableDisableOnStart(bool Flag)
         w->setEnabled(!Flag);
 }
 
-void TTFormMain::LoadWebsitesIntoGrid()
+void TTFormMain::LoadWebsitesIntoGrid(std::vector<ResultsModel::Row> rows)
 {
-    if (QFileInfo(TextField1->text()).isFile() && !WebsitesList.isEmpty()) {
-        ClearGridColumn(m_ws.rows(), ColumnUrl);
-        FillGridFromList(m_ws.rows(), WebsitesList, ColumnUrl, FieldSeparator, UrlLineFieldCount);
-    }
+    // The new rows replace every row, cells and outcomes, at once: the grid is cleared and refilled.
+    if (QFileInfo(TextField1->text()).isFile() && !WebsitesList.isEmpty())
+        m_ws.rows().setRows(std::move(rows));
     RefreshCounters();
+}
+
+bool TTFormMain::isLoading() const
+{
+    return m_reader->isReading();
+}
+
+void TTFormMain::readUrlFile(const QString& path)
+{
+    setLoading(true, path);
+    m_reader->read(path, this, [this](UrlFileReader::Result& read) {
+        setLoading(false);
+        // The grid, the counters and WebsitesList stay as they were when the file cannot be read.
+        command([&] {
+            if (!read.error.isEmpty())
+                throw FileError(read.error.toStdString());
+            WebsitesList = std::move(read.lines);
+            LoadWebsitesIntoGrid(std::move(read.rows));
+        });
+    });
+}
+
+void TTFormMain::setLoading(bool on, const QString& path)
+{
+    for (QWidget* w : std::initializer_list<QWidget*> { ButtonLoad1, ButtonClear1, ButtonEditWebsites, TextField1,
+             ButtonStart, ButtonApplyRegex, ButtonExport })
+        w->setEnabled(!on);
+    ProgressBarRun->setRange(0, 0);
+    ProgressBarRun->setVisible(on);
+    if (on)
+        statusBar()->showMessage(QStringLiteral("Loading %1...").arg(QDir::toNativeSeparators(path)));
+    else
+        statusBar()->clearMessage();
 }
 
 void TTFormMain::ButtonStartClick()
@@ -442,8 +457,7 @@ void TTFormMain::ButtonLoad1Click()
         if (path.isEmpty())
             return;
         TextField1->setText(path);
-        WebsitesList = LoadFileToStringList(TextField1->text());
-        LoadWebsitesIntoGrid();
+        readUrlFile(path);
     });
 }
 
@@ -467,8 +481,7 @@ void TTFormMain::ButtonEditWebsitesClick()
         }
         m_editor(path);
         // Read again from disk, whether or not the editor saved.
-        WebsitesList = LoadFileToStringList(path);
-        LoadWebsitesIntoGrid();
+        readUrlFile(path);
     });
 }
 
@@ -560,6 +573,8 @@ void TTFormMain::closeEvent(QCloseEvent* event)
         statusBar()->showMessage(stoppingText());
         return;
     }
+    // A file being read is bounded by its size: let it end so no thread outlives the window.
+    m_reader->wait();
     if (m_about)
         m_about->close();
     QMainWindow::closeEvent(event);

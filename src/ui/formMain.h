@@ -1,5 +1,7 @@
 #pragma once
 
+#include "results/StringGridUtil.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
@@ -19,6 +21,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class ResultsGrid;
+class UrlFileReader;
 class Workspace;
 struct RunProgress;
 struct RunSummary;
@@ -65,7 +68,10 @@ public:
     void ReloadComboBoxRegex();
     void RefreshCounters();
     void EnableDisableOnStart(bool Flag);
-    void LoadWebsitesIntoGrid();
+    // rows: WebsitesList as grid rows, made while the file was read off the UI thread.
+    void LoadWebsitesIntoGrid(std::vector<ResultsModel::Row> rows);
+    // A URL file is being read (Load, or after the editor); the controls that would use it wait.
+    bool isLoading() const;
 
     // Command handlers, wired to their controls.
     void ButtonStartClick();
@@ -101,6 +107,8 @@ private:
     void runProgress(const RunProgress& batch);
     void runFinished(const RunSummary& summary);
     void command(const std::function<void()>& handler);
+    void readUrlFile(const QString& path);
+    void setLoading(bool on, const QString& path = QString());
 
     Workspace& m_ws;
     std::unique_ptr<Prompter> m_ownPrompter;
@@ -109,6 +117,7 @@ private:
     QWidget* m_about = nullptr;
     std::function<void(const QString&)> m_editor;
     std::function<void()> m_libraryWindow;
+    std::unique_ptr<UrlFileReader> m_reader;
     // Close was asked during a run: the run is stopping and the window closes when it has ended.
     bool m_closeWhenStopped = false;
 

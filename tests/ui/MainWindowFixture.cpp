@@ -41,6 +41,7 @@ void MainWindowFixture::load(const QString& path, const QString& error)
     if (!error.isEmpty())
         prompter.expectError(error);
     child<QPushButton>("ButtonLoad1")->click();
+    EXPECT_TRUE(waitFor([this] { return !form->isLoading(); })) << "the file was not read: " << path.toStdString();
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs)

@@ -76,7 +76,8 @@ protected:
 
 TEST_F(MainWindowRun, WholeRunShowsCountsOutcomesAndTheSummary)
 {
-    makeWindow();
+    // One worker, so the rows start in order and "Urls processed" ends at the last one.
+    makeWindow(1);
     load(urlFile("urls.txt", { url("/two.html"), url("/none.html"), url("/gone.html") }));
     ws->rows().setCell(1, ColumnMatchesNumber, "stale");
 

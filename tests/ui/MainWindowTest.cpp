@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -217,7 +218,19 @@ TEST_F(MainWindow, LoadFillsTheGridAndAnUnreadableFileKeepsIt)
     makeWindow();
     const QString path
         = urlFile("urls.txt", { "http://a.example/||a+||$0", "http://b.example/||b", "", "http://c/" });
-    load(path);
+    // The file is read off the UI thread; meanwhile what would use it waits.
+    const char* const waiting[]
+        = { "ButtonLoad1", "ButtonClear1", "TextField1", "ButtonStart", "ButtonApplyRegex", "ButtonExport" };
+    prompter.expectOpenFile(path);
+    child<QPushButton>("ButtonLoad1")->click();
+    EXPECT_TRUE(form->isLoading());
+    for (const char* name : waiting)
+        EXPECT_FALSE(child<QWidget>(name)->isEnabled()) << name;
+    EXPECT_TRUE(form->statusBar()->currentMessage().startsWith("Loading "))
+        << form->statusBar()->currentMessage().toStdString();
+    ASSERT_TRUE(waitFor([&] { return !form->isLoading(); }));
+    for (const char* name : waiting)
+        EXPECT_TRUE(child<QWidget>(name)->isEnabled()) << name;
     EXPECT_EQ(child<QLineEdit>("TextField1")->text(), path);
     EXPECT_EQ(form->WebsitesList.size(), 4);
     ASSERT_EQ(ws->rows().rowCount(), 4);
@@ -251,6 +264,20 @@ TEST_F(MainWindow, LoadFillsTheGridAndAnUnreadableFileKeepsIt)
     EXPECT_EQ(ws->rows().rowCount(), 0);
     EXPECT_TRUE(form->WebsitesList.isEmpty());
     EXPECT_EQ(child<QLabel>("LabelTotalUrls")->text(), "0");
+}
+
+TEST_F(MainWindow, ClosingWhileAFileIsReadWaitsForTheRead)
+{
+    makeWindow();
+    form->show();
+    QStringList lines;
+    for (int i = 0; i < 20000; ++i)
+        lines.append(QStringLiteral("http://host/%1||x").arg(i));
+    prompter.expectOpenFile(urlFile("urls.txt", lines));
+    child<QPushButton>("ButtonLoad1")->click();
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(form->isVisible());
+    form.reset();
 }
 
 TEST_F(MainWindow, ExportWritesEveryMatchAndReportsFailures)
@@ -388,6 +415,7 @@ TEST_F(MainWindow, EditHookOpensTheEditorAndReloadsTheFileFromDisk)
 
     load(path);
     edit->click();
+    ASSERT_TRUE(waitFor([&] { return !form->isLoading(); }));
     EXPECT_EQ(edited, QStringList { path });
     ASSERT_EQ(ws->rows().rowCount(), 2);
     EXPECT_EQ(ws->rows().cell(1, ColumnRegexPattern), "y");
