@@ -365,8 +365,9 @@ bool TTFormMain::isLoading() const
     return m_reader->isReading();
 }
 
-void TTFormMain::readUrlFile(const QString& path)
+void TTFormMain::loadUrlFile(const QString& path)
 {
+    TextField1->setText(path);
     setLoading(true, path);
     m_reader->read(path, this, [this](UrlFileReader::Result& read) {
         setLoading(false);
@@ -456,8 +457,7 @@ void TTFormMain::ButtonLoad1Click()
             = m_prompter.openFile(QStringLiteral("Load urls"), QStringLiteral("Text files (*.txt)"));
         if (path.isEmpty())
             return;
-        TextField1->setText(path);
-        readUrlFile(path);
+        loadUrlFile(path);
     });
 }
 
@@ -481,7 +481,7 @@ void TTFormMain::ButtonEditWebsitesClick()
         }
         m_editor(path);
         // Read again from disk, whether or not the editor saved.
-        readUrlFile(path);
+        loadUrlFile(path);
     });
 }
 

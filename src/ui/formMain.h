@@ -70,6 +70,8 @@ public:
     void EnableDisableOnStart(bool Flag);
     // rows: WebsitesList as grid rows, made while the file was read off the UI thread.
     void LoadWebsitesIntoGrid(std::vector<ResultsModel::Row> rows);
+    // Load without the dialog: the path goes into TextField1 and the file is read off the UI thread.
+    void loadUrlFile(const QString& path);
     // A URL file is being read (Load, or after the editor); the controls that would use it wait.
     bool isLoading() const;
 
@@ -107,7 +109,6 @@ private:
     void runProgress(const RunProgress& batch);
     void runFinished(const RunSummary& summary);
     void command(const std::function<void()>& handler);
-    void readUrlFile(const QString& path);
     void setLoading(bool on, const QString& path = QString());
 
     Workspace& m_ws;

@@ -83,11 +83,10 @@ bool boxesCanBeSeen(const QByteArray& platform)
     return !platform.startsWith("offscreen") && !platform.startsWith("minimal");
 }
 
-// Unattended runs: notices go to standard error, the open dialog answers with the given file.
+// Unattended runs: notices go to standard error, no dialog waits for anyone.
 class UnattendedPrompter : public Prompter
 {
 public:
-    explicit UnattendedPrompter(QString file) : m_file(std::move(file)) { }
     void message(const QString& text) override { std::fprintf(stderr, "glimmerpick: %s\n", qPrintable(text)); }
     bool confirm(const QString& text) override
     {
@@ -95,11 +94,8 @@ public:
         return false;
     }
     void error(const QString& text) override { message(text); }
-    QString openFile(const QString&, const QString&) override { return m_file; }
+    QString openFile(const QString&, const QString&) override { return QString(); }
     QString saveFile(const QString&, const QString&, const QString&) override { return QString(); }
-
-private:
-    QString m_file;
 };
 
 int startUpFailed(const QString& text, bool showBox)
@@ -140,7 +136,7 @@ int main(int argc, char** argv)
     const bool unattended = options.run || !options.screenshot.isEmpty();
     std::unique_ptr<Prompter> prompter;
     if (unattended)
-        prompter = std::make_unique<UnattendedPrompter>(options.load);
+        prompter = std::make_unique<UnattendedPrompter>();
 
     // The workspace outlives the window, which waits for a run still going when it is destroyed.
     std::unique_ptr<Workspace> workspace;
@@ -156,25 +152,32 @@ int main(int argc, char** argv)
         return startUpFailed(QString::fromUtf8(e.what()), boxesCanBeSeen(platform) && !unattended);
     }
     mainForm->show();
+    if (!options.load.isEmpty())
+        mainForm->loadUrlFile(options.load);
 
+    // Unattended: start once the file has been read; save the picture when the run has ended (or,
+    // without a run, once the window has settled), then close.
     int status = 0;
-    if (unattended) {
-        const auto snap = [&] {
-            if (!options.screenshot.isEmpty() && !mainForm->grab().save(options.screenshot)) {
-                std::fprintf(stderr, "glimmerpick: cannot write %s\n", qPrintable(options.screenshot));
-                status = 1;
-            }
-            mainForm->close();
-        };
-        if (!options.load.isEmpty())
-            mainForm->ButtonLoad1Click();
-        if (options.run) {
-            QObject::connect(&workspace->run(), &RunController::finished, mainForm.get(),
-                [&] { QTimer::singleShot(300, mainForm.get(), snap); });
-            QTimer::singleShot(0, mainForm.get(), &TTFormMain::ButtonStartClick);
-        } else {
-            QTimer::singleShot(500, mainForm.get(), snap);
+    const auto snap = [&] {
+        if (!options.screenshot.isEmpty() && !mainForm->grab().save(options.screenshot)) {
+            std::fprintf(stderr, "glimmerpick: cannot write %s\n", qPrintable(options.screenshot));
+            status = 1;
         }
+        mainForm->close();
+    };
+    QTimer startWhenLoaded;
+    if (options.run) {
+        QObject::connect(&workspace->run(), &RunController::finished, mainForm.get(),
+            [&] { QTimer::singleShot(300, mainForm.get(), snap); });
+        QObject::connect(&startWhenLoaded, &QTimer::timeout, mainForm.get(), [&] {
+            if (mainForm->isLoading())
+                return;
+            startWhenLoaded.stop();
+            mainForm->ButtonStartClick();
+        });
+        startWhenLoaded.start(10);
+    } else if (unattended) {
+        QTimer::singleShot(500, mainForm.get(), snap);
     }
     const int loop = app.exec();
     return status ? status : loop;
