@@ -1,3 +1,4 @@
+#include "MainWindowFixture.h"
 #include "support/QtPrinters.h"
 #include "ui/BrowserUtil.h"
 #include "ui/ComboTrackBar.h"
@@ -63,14 +64,16 @@ TEST(WindowHelpers, PopupMenuOpensBelowTheButtonInNestedLayouts)
     menu.addAction(QStringLiteral("Export results as txt file"));
     PopupMenuBelowButton(button, &menu);
     ASSERT_TRUE(menu.isVisible());
-    EXPECT_EQ(menu.pos(), button->mapToGlobal(QPoint(0, button->height())));
+    const QPoint first = menu.pos();
+    EXPECT_EQ(first, button->mapToGlobal(QPoint(0, button->height())));
     menu.hide();
 
     // After the window has moved the menu follows it.
     window.move(90, 60);
-    QTest::qWait(20);
+    ASSERT_TRUE(
+        waitFor([&] { return button->mapToGlobal(QPoint()) != first - QPoint(0, button->height()); }, 5000));
     PopupMenuBelowButton(button, &menu);
-    EXPECT_EQ(menu.pos(), button->mapToGlobal(QPoint(0, button->height())));
+    EXPECT_EQ(menu.pos(), first + QPoint(50, 30));
     menu.hide();
 }
 
