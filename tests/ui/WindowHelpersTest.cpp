@@ -4,7 +4,9 @@
 #include "ui/ComboTrackBar.h"
 #include "ui/GuiUtil.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -151,4 +153,38 @@ TEST(ComboTrackBar, TypedTextIsCommittedWithEnter)
     threads.setTypingAllowed(false);
     EXPECT_EQ(threads.focusPolicy(), Qt::NoFocus);
     EXPECT_TRUE(threads.isReadOnly());
+}
+
+TEST(ComboTrackBar, LeavingTheBoxCommitsToo)
+{
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* box = new ComboTrackBar(&window);
+    auto* other = new QLineEdit(&window);
+    layout->addWidget(box);
+    layout->addWidget(other);
+    box->setTypingAllowed(true);
+    box->setMinimum(3);
+    box->setMaximum(30);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    box->setFocus();
+    ASSERT_TRUE(waitFor([&] { return box->hasFocus(); }, 5000));
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, QStringLiteral("45"));
+    other->setFocus();
+    ASSERT_TRUE(waitFor([&] { return other->hasFocus(); }, 5000));
+    EXPECT_EQ(box->text(), QStringLiteral("30"));
+
+    // Emptied and left: the previous value comes back.
+    box->setFocus();
+    ASSERT_TRUE(waitFor([&] { return box->hasFocus(); }, 5000));
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    other->setFocus();
+    ASSERT_TRUE(waitFor([&] { return other->hasFocus(); }, 5000));
+    EXPECT_EQ(box->text(), QStringLiteral("30"));
+    EXPECT_EQ(box->value(), 30);
 }
