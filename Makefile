@@ -1,5 +1,5 @@
 # Thin wrapper over CMake presets; every target installs what it needs first.
-.PHONY: deps build run test headless release bench clean format format-check sanitize
+.PHONY: deps build run test headless release bench screenshot clean format format-check sanitize
 
 deps:
 	@scripts/install-deps.sh
@@ -39,7 +39,13 @@ bench: release
 	build-release/bin/bench_collector
 	build-release/bin/bench_fetch
 	build-release/bin/bench_engine_handoff 100000
+	build-release/bin/bench_window_run
+	build-release/bin/bench_window_load
 	bench/e2e/run.sh
+
+# The README's picture of the main window after a run (Xvfb, a local web server).
+screenshot: build
+	scripts/screenshot.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -215,6 +215,16 @@ void ResultsModel::setRows(std::vector<Row> rows)
     endResetModel();
 }
 
+std::vector<ResultsModel::Row> ResultsModel::takeRows()
+{
+    beginResetModel();
+    std::vector<Row> rows = std::move(m_rows);
+    m_rows.clear();
+    m_outcomes.clear();
+    endResetModel();
+    return rows;
+}
+
 void ResultsModel::clearColumn(int column)
 {
     if (column < 0 || column >= GridColumnCount || m_rows.empty())

@@ -67,6 +67,9 @@ public:
     void setRowCount(int count);
     // Replaces every row at once (one model reset).
     void setRows(std::vector<Row> rows);
+    // Hands every row over and leaves the model without rows (one model reset). With setRows, rows
+    // filled in a model of a loading thread move into the grid's model without a copy.
+    std::vector<Row> takeRows();
     // Empties one column in every row with one change notification.
     void clearColumn(int column);
     // Writes the same text into one column of every row with one change notification.

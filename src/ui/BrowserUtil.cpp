@@ -15,7 +15,8 @@ std::function<bool(const QUrl&)>& urlOpener()
 
 bool OpenWithShell(const QString& url)
 {
-    const QUrl target(url, QUrl::StrictMode);
+    // Tolerant: the support link carries its subject's blanks unencoded, which strict parsing refuses.
+    const QUrl target(url, QUrl::TolerantMode);
     if (!target.isValid())
         return false;
     if (const auto& opener = urlOpener())

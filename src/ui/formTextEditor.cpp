@@ -15,12 +15,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-// Q_INIT_RESOURCE names a function at global scope, so not from inside a namespace or a member.
-static void registerEditorIcons()
-{
-    Q_INIT_RESOURCE(icons);
-}
-
 namespace
 {
 
@@ -61,7 +55,6 @@ QString wholeText(const QsciScintilla& memo)
 
 TTFormTextEditor::TTFormTextEditor(Prompter& prompter, QWidget* parent) : QDialog(parent), m_prompter(prompter)
 {
-    registerEditorIcons();
     setWindowTitle(QStringLiteral("Text Editor"));
     // A window of its own with the usual frame buttons (a dialog gets a help button on some platforms).
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint

@@ -96,6 +96,22 @@ TEST(FillGridFromList, EmptySeparatorWritesWholeLine)
     EXPECT_TRUE(m.cell(0, 0).isEmpty());
 }
 
+TEST(FillGridFromList, RowsFilledElsewhereMoveInWhole)
+{
+    ResultsModel loading;
+    FillGridFromList(loading, { "u1||p1||r1", "u2" }, 0, QStringLiteral("||"), 3);
+    const GridRows filled = cellsOf(loading);
+    ResultsModel grid;
+    fillAll(grid, 5);
+    grid.setOutcome(4, QStringLiteral("HTTP 404"));
+    grid.setRows(loading.takeRows());
+    EXPECT_EQ(loading.rowCount(), 0);
+    EXPECT_EQ(cellsOf(grid), filled);
+    // Nothing of the replaced rows survives, outcomes included.
+    EXPECT_TRUE(grid.outcome(1).isEmpty());
+    EXPECT_FALSE(grid.data(grid.index(1, 3), Qt::ToolTipRole).isValid());
+}
+
 TEST(Export, OneLinePerMatchWithCrLf)
 {
     ResultsModel m;
