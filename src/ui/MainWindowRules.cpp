@@ -105,13 +105,13 @@ QString noLibraryEntryText()
     return QStringLiteral("The regex library is empty: there is no entry to apply");
 }
 
-QString withDefaultExtension(const QString& path)
+QString withDefaultExtension(const QString& path, const QString& extension)
 {
     const qsizetype slash = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     if (dot > slash + 1 && dot < path.size() - 1)
         return path;
-    return (path.endsWith(QLatin1Char('.')) ? path.chopped(1) : path) + QStringLiteral(".txt");
+    return (path.endsWith(QLatin1Char('.')) ? path.chopped(1) : path) + extension;
 }
 
 QString supportMailLink(const QString& address, const QString& softwareName)

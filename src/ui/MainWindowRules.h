@@ -53,8 +53,8 @@ QString stoppingText();
 
 // Apply Regex with an empty library: there is no entry to write.
 QString noLibraryEntryText();
-// The save dialog's default extension: ".txt" when the chosen name has none.
-QString withDefaultExtension(const QString& path);
+// The save dialog's default extension (".txt" unless given) when the chosen name has none.
+QString withDefaultExtension(const QString& path, const QString& extension = QStringLiteral(".txt"));
 // "mailto:" + address + "?subject=" + product + " support request", blanks as they are.
 QString supportMailLink(const QString& address, const QString& softwareName);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fetch/IdentityLists.h"
+
 #include "results/StringGridUtil.h"
 
 #include <QMainWindow>
@@ -64,8 +66,17 @@ public:
     QMenu* settingsMenu();
     // Shows ButtonEditServices, which calls show; the library window calls ReloadComboBoxRegex when it closes.
     void setLibraryWindow(std::function<void()> show);
+    // Asked before the main window closes: false keeps it open (an edit of the library that cannot be saved).
+    void setLibraryCloser(std::function<bool()> close) { m_libraryCloser = std::move(close); }
+    // Makes Settings > Proxies / Referers / User Agents, each calling edit with its list.
+    void setIdentityEditor(std::function<void(IdentityKind)> edit);
+    // The prompter every window of the program asks through.
+    Prompter& prompter() { return m_prompter; }
 
     void ReloadComboBoxRegex();
+    // After an edit in the library window: the list is read again and the selected entry stays
+    // selected (by its description), so Apply never takes an entry that has moved.
+    void libraryEdited();
     void RefreshCounters();
     void EnableDisableOnStart(bool Flag);
     // rows: WebsitesList as grid rows, made while the file was read off the UI thread.
@@ -86,6 +97,11 @@ public:
     void ButtonApplyRegexClick();
     void ButtonExportClick();
     void ExportTxtFileClick();
+    void ExportCsvFileClick();
+    void ExportJsonLinesFileClick();
+    void MenuItemProxiesClick();
+    void MenuItemReferersClick();
+    void MenuItemUserAgentsClick();
     void MenuItemExitClick();
     void MenuItemAboutClick();
     void MenuItemOnlineManualClick();
@@ -109,6 +125,7 @@ private:
     void runProgress(const RunProgress& batch);
     void runFinished(const RunSummary& summary);
     void command(const std::function<void()>& handler);
+    void exportAs(const QString& filter, const QString& extension, void (Workspace::*write)(const QString&) const);
     void setLoading(bool on, const QString& path = QString());
 
     Workspace& m_ws;
@@ -118,6 +135,8 @@ private:
     QWidget* m_about = nullptr;
     std::function<void(const QString&)> m_editor;
     std::function<void()> m_libraryWindow;
+    std::function<void(IdentityKind)> m_identityEditor;
+    std::function<bool()> m_libraryCloser;
     std::unique_ptr<UrlFileReader> m_reader;
     // Close was asked during a run: the run is stopping and the window closes when it has ended.
     bool m_closeWhenStopped = false;

@@ -5,8 +5,11 @@
 #include "engine/RunController.h"
 #include "fetch/IdentityLists.h"
 #include "ui/Prompter.h"
+#include "ui/SettingsCommands.h"
 #include "ui/formAbout.h"
 #include "ui/formMain.h"
+#include "ui/formRegExLibrary.h"
+#include "ui/formTextEditor.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -143,11 +146,24 @@ int main(int argc, char** argv)
     std::unique_ptr<TTFormMain> mainForm;
     try {
         workspace = std::make_unique<Workspace>(options.resources);
-        // The library first (the library window's place, once it exists), then the main window.
+        // The library first (the store the library window works on), then the main window.
         workspace->openLibrary();
         mainForm = std::make_unique<TTFormMain>(*workspace, prompter.get());
-        // Owned by the main window, so it never keeps the program running on its own.
+        // The other windows are owned by the main window, so none keeps the program running alone.
+        auto* library = new TTFormRegExLibrary(*workspace, mainForm->prompter(), mainForm.get());
+        mainForm->setLibraryWindow([library] { library->showModeless(); });
+        QObject::connect(library, &TTFormRegExLibrary::closed, mainForm.get(), [form = mainForm.get()] {
+            form->ReloadComboBoxRegex();
+            form->RefreshCounters();
+        });
+        QObject::connect(library, &TTFormRegExLibrary::libraryChanged, mainForm.get(), &TTFormMain::libraryEdited);
+        mainForm->setLibraryCloser([library] { return !library->isVisible() || library->close(); });
         mainForm->setAboutWindow(new TTFormAbout(mainForm.get()));
+        auto* editor = new TTFormTextEditor(mainForm->prompter(), mainForm.get());
+        mainForm->setTextEditor([editor](const QString& path) { editor->editFile(path); });
+        mainForm->setIdentityEditor([ws = workspace.get(), form = mainForm.get(), editor](IdentityKind kind) {
+            editIdentityList(*ws, form->prompter(), *editor, kind);
+        });
     } catch (const std::exception& e) {
         return startUpFailed(QString::fromUtf8(e.what()), boxesCanBeSeen(platform) && !unattended);
     }

@@ -303,6 +303,53 @@ TEST_F(MainWindow, ExportWritesEveryMatchAndReportsFailures)
     EXPECT_TRUE(prompter.allUsed());
 }
 
+TEST_F(MainWindow, ExportAsCsvAndJsonLinesKeepEachMatchWithItsRow)
+{
+    makeWindow();
+    load(urlFile("urls.txt", { "http://a/", "http://b/" }));
+    ws->rows().setCell(0, ColumnMatchesNumber, "2");
+    ws->rows().setCell(0, ColumnMatches, "x,1||y||");
+    ws->rows().setCell(1, ColumnMatchesNumber, "0");
+
+    auto* popup = child<QMenu>("PopupMenuExport");
+    ASSERT_EQ(popup->actions().size(), 3);
+    EXPECT_EQ(popup->actions()[1]->text(), "Export results as CSV file");
+    EXPECT_EQ(popup->actions()[2]->text(), "Export results as JSON Lines file");
+
+    prompter.expectSaveFile(dir.path("out"));
+    prompter.expectMessage("Export completed!");
+    popup->actions()[1]->trigger();
+    EXPECT_EQ(dir.read("out.csv"), QByteArray("row,url,match\r\n1,http://a/,\"x,1\"\r\n1,http://a/,y\r\n"));
+
+    prompter.expectSaveFile(dir.path("out"));
+    prompter.expectMessage("Export completed!");
+    popup->actions()[2]->trigger();
+    const QList<QByteArray> lines = dir.read("out.jsonl").split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].contains("\"matches\":[\"x,1\",\"y\"]")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("\"count\":0")) << lines[1].toStdString();
+    EXPECT_TRUE(prompter.allUsed());
+}
+
+TEST_F(MainWindow, SettingsMenuAppearsWithTheEditorAndOpensEachList)
+{
+    makeWindow();
+    EXPECT_EQ(form->findChild<QMenu*>("MenuItemSettings"), nullptr);
+    std::vector<IdentityKind> opened;
+    form->setIdentityEditor([&](IdentityKind k) { opened.push_back(k); });
+    auto* menu = child<QMenu>("MenuItemSettings");
+    ASSERT_EQ(menu->actions().size(), 3);
+    EXPECT_EQ(menu->title(), "Settings");
+    QStringList captions;
+    for (QAction* a : menu->actions()) {
+        captions.append(a->text());
+        a->trigger();
+    }
+    EXPECT_EQ(captions, (QStringList { "Proxies", "Referers", "User Agents" }));
+    EXPECT_EQ(opened,
+        (std::vector<IdentityKind> { IdentityKind::Proxies, IdentityKind::Referers, IdentityKind::UserAgents }));
+}
+
 TEST_F(MainWindow, ApplyRegexWritesTheSelectedEntryIntoEveryRow)
 {
     makeWindow();
