@@ -122,9 +122,11 @@ TEST_F(MainWindow, ControlsCarryTheirNamesHintsFocusRulesAndAccessibleNames)
     for (const char* name : { "MenuItemExit", "MenuItemAbout", "MenuItemOnlineManual", "MenuItemSupport" })
         EXPECT_NE(form->findChild<QAction*>(QLatin1String(name)), nullptr) << name;
     auto* exportMenu = child<QMenu>("PopupMenuExport");
-    ASSERT_EQ(exportMenu->actions().size(), 1);
+    ASSERT_EQ(exportMenu->actions().size(), 3);
     EXPECT_EQ(exportMenu->actions()[0]->objectName(), "ExportTxtFile");
     EXPECT_EQ(exportMenu->actions()[0]->text(), "Export results as txt file");
+    EXPECT_EQ(exportMenu->actions()[1]->objectName(), "ExportCsvFile");
+    EXPECT_EQ(exportMenu->actions()[2]->objectName(), "ExportJsonLinesFile");
 }
 
 TEST_F(MainWindow, GridIsAFixedHeightViewOverTheRowStore)
