@@ -45,8 +45,13 @@ InterruptSignals::InterruptSignals(std::function<void(int)> onFirst) : m_onFirst
         while (::read(m_pipe[0], bytes, sizeof bytes) > 0) { }
         // Only the first signal gets here: a second one has ended the process.
         m_notifier->setEnabled(false);
-        if (m_onFirst)
-            m_onFirst(firstSignal.load());
+        // Runs from the event loop: nothing may escape into it.
+        try {
+            if (m_onFirst)
+                m_onFirst(firstSignal.load());
+        } catch (const std::exception& e) {
+            qWarning("stopping the run: %s", e.what());
+        }
     });
     struct sigaction action = {};
     action.sa_handler = onInterrupt;
