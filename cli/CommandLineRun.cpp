@@ -12,6 +12,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <new>
 #include <system_error>
 
 #include <unistd.h>
@@ -139,14 +140,17 @@ bool writeAll(std::FILE* out, const QByteArray& bytes)
         && std::fflush(out) == 0;
 }
 
-// Runs one write; a failure is named on a line of its own and does not stop the next write.
-template <typename Write> bool writeOnItsOwn(std::FILE* err, Write write)
+// Runs one write of what (for messages); a failure is named on a line of its own and does not stop
+// the next write.
+template <typename Write> bool writeOnItsOwn(std::FILE* err, const char* what, Write write)
 {
     try {
         write();
         return true;
     } catch (const FileError& e) {
         say(err, QString::fromUtf8(e.what()));
+    } catch (const std::bad_alloc&) {
+        say(err, QStringLiteral("not enough memory to write %1").arg(QLatin1String(what)));
     }
     return false;
 }
@@ -285,7 +289,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     }
 
     // The export and the report each on its own: one that cannot be written never costs the other.
-    bool written = writeOnItsOwn(err, [&] {
+    bool written = writeOnItsOwn(err, "the export", [&] {
         if (!options.outputFile.isEmpty()) {
             ExportResultsToFile(grid, options.outputFile, options.format);
         } else if (!writeAll(out, exportResults(grid, options.format))) {
@@ -295,7 +299,8 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         }
     });
     if (!options.reportFile.isEmpty())
-        written = writeOnItsOwn(err, [&] { writeFileWhole(options.reportFile, runReportTsv(grid)); }) && written;
+        written = writeOnItsOwn(err, "the report", [&] { writeFileWhole(options.reportFile, runReportTsv(grid)); })
+            && written;
 
     // Also a signal that came while the results were being written: they are complete then.
     if (const int stoppedBy = interrupts.received(); stoppedBy != 0) {
