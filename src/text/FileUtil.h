@@ -45,7 +45,7 @@ QStringList splitFields(const QString& text, const QString& separator);
 // ends, such as /dev/zero, stops here instead of exhausting memory.
 constexpr qint64 MaxTextFileBytes = qint64(2) << 30;
 
-// A size for messages: "2 GiB", "4 KiB", "100 bytes" (whole units only, else the next smaller).
+// A size for messages in the largest unit that divides it: "2 GiB", "4 KiB", "1000 bytes".
 QString byteSizeText(qint64 bytes);
 
 // Reads the whole file; throws FileError naming the file when it cannot be opened or read, when
