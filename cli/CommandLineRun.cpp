@@ -2,15 +2,18 @@
 
 #include "app/ApplyRegex.h"
 #include "app/Workspace.h"
+#include "cli/InterruptSignals.h"
 #include "engine/RunController.h"
 #include "engine/UpdateGUIThread.h"
 #include "results/ResultsExport.h"
 #include "text/FileUtil.h"
 
-#include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QRandomGenerator>
+
+#include <cerrno>
+#include <new>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -27,33 +30,33 @@ void say(std::FILE* err, const QString& text)
 }
 
 // The command line's progress: one line on standard error at every tick of the run's clock (on a
-// terminal rewritten in place, else once a second).
+// terminal rewritten in place, else once a second), and at once when the run is being stopped.
 class ConsoleProgress
 {
 public:
-    ConsoleProgress(std::FILE* err, bool quiet) : m_err(err), m_quiet(quiet), m_terminal(isatty(fileno(err)) != 0)
+    ConsoleProgress(std::FILE* err, bool quiet, int rows) :
+        m_err(err), m_quiet(quiet), m_terminal(isatty(fileno(err)) != 0), m_rows(rows)
     {
     }
 
-    void show(const RunProgress& batch, int rows)
+    void show(const RunProgress& batch)
     {
+        m_tally = batch.tally;
         if (m_quiet || !batch.elapsed)
             return;
         const QString text = formatElapsedTime(*batch.elapsed);
         const bool changed = text != m_timeText;
         m_timeText = text;
-        if (!m_terminal && !changed)
-            return;
-        const QByteArray line = QStringLiteral("%1/%2 rows, %3 matches, %4 failed, %5")
-                                    .arg(batch.tally.completed)
-                                    .arg(rows)
-                                    .arg(batch.tally.matches)
-                                    .arg(batch.tally.failed)
-                                    .arg(text)
-                                    .toUtf8();
-        std::fprintf(m_err, m_terminal ? "\r%s\033[K" : "%s\n", line.constData());
-        std::fflush(m_err);
-        m_progressShown = true;
+        if (m_terminal || changed)
+            print();
+    }
+
+    // From now on every line ends in "stopping...", the first one at once.
+    void stopping()
+    {
+        m_stopping = true;
+        if (!m_quiet)
+            print();
     }
 
     // Ends a progress line left open on a terminal.
@@ -65,23 +68,31 @@ public:
     }
 
 private:
+    void print()
+    {
+        QString line = QStringLiteral("%1/%2 rows, %3 matches, %4 failed")
+                           .arg(m_tally.completed)
+                           .arg(m_rows)
+                           .arg(m_tally.matches)
+                           .arg(m_tally.failed);
+        if (!m_timeText.isEmpty())
+            line += QStringLiteral(", ") + m_timeText;
+        if (m_stopping)
+            line += QStringLiteral(", stopping...");
+        std::fprintf(m_err, m_terminal ? "\r%s\033[K" : "%s\n", line.toUtf8().constData());
+        std::fflush(m_err);
+        m_progressShown = true;
+    }
+
     std::FILE* m_err;
     const bool m_quiet;
     const bool m_terminal;
+    const int m_rows;
+    TallySnapshot m_tally;
     QString m_timeText;
+    bool m_stopping = false;
     bool m_progressShown = false;
 };
-
-// A result file can only be written where its folder exists; asked before a long run, not after it.
-QString unwritableTarget(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.isDir())
-        return QStringLiteral("cannot write \"%1\": it is a folder").arg(path);
-    if (!info.absoluteDir().exists())
-        return QStringLiteral("cannot write \"%1\": no folder \"%2\"").arg(path, info.absolutePath());
-    return QString();
-}
 
 QByteArray tsvField(const QString& text)
 {
@@ -129,6 +140,21 @@ bool writeAll(std::FILE* out, const QByteArray& bytes)
         && std::fflush(out) == 0;
 }
 
+// Runs one write of what (for messages); a failure is named on a line of its own and does not stop
+// the next write.
+template <typename Write> bool writeOnItsOwn(std::FILE* err, const char* what, Write write)
+{
+    try {
+        write();
+        return true;
+    } catch (const FileError& e) {
+        say(err, QString::fromUtf8(e.what()));
+    } catch (const std::bad_alloc&) {
+        say(err, QStringLiteral("not enough memory to write %1").arg(QLatin1String(what)));
+    }
+    return false;
+}
+
 } // namespace
 
 int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err)
@@ -144,7 +170,9 @@ int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err
     for (const RegexLibraryEntry& e : workspace.library().entries())
         bytes += libraryListLine(e).toUtf8() + '\n';
     if (!writeAll(out, bytes)) {
-        say(err, QStringLiteral("cannot write the library list to standard output"));
+        say(err,
+            QStringLiteral("cannot write the library list to standard output: %1")
+                .arg(QString::fromStdString(std::generic_category().message(errno))));
         return CliExitFailure;
     }
     return CliExitCompleted;
@@ -152,11 +180,14 @@ int listRegexLibrary(const QString& resourcesDir, std::FILE* out, std::FILE* err
 
 int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE* err)
 {
+    // Asked before a long run, not after it.
     for (const QString& target : { options.outputFile, options.reportFile }) {
         if (target.isEmpty())
             continue;
-        if (const QString problem = unwritableTarget(target); !problem.isEmpty()) {
-            say(err, problem);
+        try {
+            checkWritableTarget(target);
+        } catch (const FileError& e) {
+            say(err, QString::fromUtf8(e.what()));
             return CliExitUsage;
         }
     }
@@ -209,14 +240,25 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         return CliExitUsage;
     }
 
-    ConsoleProgress progress(err, options.quiet);
+    ConsoleProgress progress(err, options.quiet, grid.rowCount());
     RunSummary summary;
     QEventLoop loop;
-    QObject::connect(&controller, &RunController::progress, &loop,
-        [&](const RunProgress& batch) { progress.show(batch, grid.rowCount()); });
+    QObject::connect(&controller, &RunController::progress, &loop, [&](const RunProgress& batch) {
+        // Nothing may escape into the event loop; a progress line is not worth ending the run for.
+        try {
+            progress.show(batch);
+        } catch (...) {
+        }
+    });
     QObject::connect(&controller, &RunController::finished, &loop, [&](const RunSummary& s) {
         summary = s;
         loop.quit();
+    });
+    // The first signal stops the run as Abort does and the results so far are written; a second
+    // one ends the process at once.
+    const InterruptSignals interrupts([&](int) {
+        controller.requestStop();
+        progress.stopping();
     });
     if (!controller.ButtonStartClick()) {
         say(err, QStringLiteral("the run could not start"));
@@ -225,7 +267,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     loop.exec();
     progress.end();
 
-    if (!options.quiet) {
+    if (!options.quiet && interrupts.received() == 0) {
         say(err,
             QStringLiteral("%1 rows: %2 fetched, %3 failed, %4 matches, %5 s")
                 .arg(summary.rows)
@@ -234,7 +276,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
                 .arg(summary.matches)
                 .arg(double(summary.elapsedMs) / 1000.0, 0, 'f', 2));
     }
-    if (summary.notRun > 0) {
+    if (summary.notRun > 0 && !summary.stopped) {
         // Only when threads could not be made: the export would look complete and not be.
         say(err,
             QStringLiteral("%1 of %2 rows were not run: only %3 of %4 worker threads could be started; "
@@ -246,21 +288,31 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
         return CliExitFailure;
     }
 
-    try {
-        if (!options.reportFile.isEmpty())
-            writeFileWhole(options.reportFile, runReportTsv(grid));
+    // The export and the report each on its own: one that cannot be written never costs the other.
+    bool written = writeOnItsOwn(err, "the export", [&] {
         if (!options.outputFile.isEmpty()) {
             ExportResultsToFile(grid, options.outputFile, options.format);
-        } else {
-            const QByteArray bytes = exportResults(grid, options.format);
-            if (!writeAll(out, bytes)) {
-                say(err, QStringLiteral("cannot write the export to standard output"));
-                return CliExitFailure;
-            }
+        } else if (!writeAll(out, exportResults(grid, options.format))) {
+            throw FileError(QStringLiteral("cannot write the export to standard output: %1")
+                                .arg(QString::fromStdString(std::generic_category().message(errno)))
+                                .toStdString());
         }
-    } catch (const FileError& e) {
-        say(err, QString::fromUtf8(e.what()));
-        return CliExitFailure;
+    });
+    if (!options.reportFile.isEmpty())
+        written = writeOnItsOwn(err, "the report", [&] { writeFileWhole(options.reportFile, runReportTsv(grid)); })
+            && written;
+
+    // Also a signal that came while the results were being written: they are complete then.
+    if (const int stoppedBy = interrupts.received(); stoppedBy != 0) {
+        say(err,
+            QStringLiteral("interrupted by %1: %2 of %3 rows done (%4 fetched, %5 failed, %6 matches)")
+                .arg(InterruptSignals::name(stoppedBy))
+                .arg(summary.started)
+                .arg(summary.rows)
+                .arg(summary.fetched)
+                .arg(summary.failed)
+                .arg(summary.matches));
+        return InterruptSignals::exitStatus(stoppedBy);
     }
-    return CliExitCompleted;
+    return written ? CliExitCompleted : CliExitFailure;
 }

@@ -18,8 +18,10 @@ enum CliExit : int {
     CliExitCompleted = 0,
     // An identity file missing or unreadable, or a result that could not be written.
     CliExitFailure = 1,
-    // Usage error, unreadable URL file, a refused start.
+    // Usage error, unreadable URL file, an output or report file that cannot be written, a refused start.
     CliExitUsage = 2
+    // 128 + the signal (130 SIGINT, 143 SIGTERM): the run was stopped and what it did was written
+    // (InterruptSignals).
 };
 
 struct CommandLineOptions {
@@ -43,9 +45,11 @@ struct CommandLineOptions {
 };
 
 // One extraction run without a window, on the GUI's workspace (engine, row store, URL-file loader
-// and export): loads the identity lists and the URL file, refuses what Start would refuse, runs with no start
-// pause, then writes the export (to the output file or to out) and the report. Progress and
-// messages go to err, one line each. Returns a CliExit value.
+// and export): checks that the output and report files can be written, loads the identity lists
+// and the URL file, refuses what Start would refuse, runs with no start pause, then writes the
+// export (to the output file or to out) and the report, each on its own. The first SIGINT or
+// SIGTERM stops the run and the rows done are written. Progress and messages go to err, one line
+// each. Returns a CliExit value or 128 + the signal.
 // Needs a QCoreApplication on this thread; its event loop runs here while the run goes.
 int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE* err);
 

@@ -8,7 +8,10 @@
 #include <QThread>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <optional>
 
 namespace
@@ -43,7 +46,9 @@ const char* const Usage
       "Exit status: 0 the run completed (pages may have failed); 1 start-up failure (an identity file\n"
       "or the library missing or unreadable) or a result that could not be written; 2 usage error,\n"
       "unreadable URL file, a row without a pattern, an option out of range (--shard K or N\n"
-      "included), an unknown --format or --regex NAME, or proxies enabled with an empty proxies.txt.\n";
+      "included), an unknown --format or --regex NAME, an output or report file that cannot be\n"
+      "written, or proxies enabled with an empty proxies.txt; 130 or 143 stopped by SIGINT or\n"
+      "SIGTERM (the rows done are written; a second signal ends at once without writing).\n";
 
 std::optional<ExportFormat> exportFormatNamed(const QString& name)
 {
@@ -77,9 +82,7 @@ bool wholeNumberOption(
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int runMain(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
 
@@ -162,4 +165,24 @@ int main(int argc, char** argv)
             return usageError(QStringLiteral("--%1 needs a non-empty value").arg(o->names().last()));
 
     return runCommandLine(options, stdout, stderr);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // A reader that went away (a closed pipe, a FIFO's reader) fails that one write with "Broken
+    // pipe", named, instead of ending the process before the other result is written.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Whatever the run throws ends here with one line, never in std::terminate.
+    try {
+        return runMain(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("glimmerpick-cli: out of memory\n", stderr);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "glimmerpick-cli: %s\n", e.what());
+    } catch (...) {
+        std::fputs("glimmerpick-cli: unexpected error\n", stderr);
+    }
+    return CliExitFailure;
 }

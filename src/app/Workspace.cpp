@@ -9,6 +9,8 @@
 
 #include <QDir>
 
+#include <new>
+
 namespace
 {
 
@@ -53,19 +55,27 @@ void Workspace::ReloadSettingsList()
 
 void Workspace::loadUrlFile(const QString& path, const RowShard& shard)
 {
-    const QStringList lines = LoadFileToStringList(path);
+    QStringList lines = LoadFileToStringList(path);
     // A file without a line leaves the grid as it was. Otherwise the grid is emptied first, so no
     // pattern or replacement of the previous rows (or typed into a cell) outlives the reload.
     if (lines.isEmpty())
         return;
     ClearGridColumn(m_rows, ColumnUrl);
-    if (shard.count() == 1) {
-        FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
-        return;
+    try {
+        if (shard.count() == 1) {
+            FillGridFromList(m_rows, lines, ColumnUrl, FieldSeparator, UrlLineFieldCount);
+            return;
+        }
+        std::vector<int> numbers;
+        FillGridFromList(m_rows, shard.select(lines, numbers), ColumnUrl, FieldSeparator, UrlLineFieldCount);
+        m_rows.setRowNumbers(std::move(numbers));
+    } catch (const std::bad_alloc&) {
+        // Memory ran out while the rows were made: no half list is left to run.
+        lines = QStringList();
+        ClearGridColumn(m_rows, ColumnUrl);
+        throw FileError(
+            QStringLiteral("Cannot load file \"%1\". Not enough memory for its rows").arg(path).toStdString());
     }
-    std::vector<int> numbers;
-    FillGridFromList(m_rows, shard.select(lines, numbers), ColumnUrl, FieldSeparator, UrlLineFieldCount);
-    m_rows.setRowNumbers(std::move(numbers));
 }
 
 QString Workspace::noRowsRefusal()

@@ -47,7 +47,8 @@ public:
 
     // Replaces the rows with the URL file's lines (URL||PATTERN||REPLACEMENT), or with the lines of
     // one shard of it, each row keeping its line's number. A file without a line changes nothing.
-    // Throws FileError, and then the rows stay as they were.
+    // Throws FileError, and then the rows stay as they were (but are emptied when memory ran out
+    // while they were being made).
     void loadUrlFile(const QString& path, const RowShard& shard = RowShard());
     // Writes the entry into every row (a NULL pattern or replacement leaves its column). Returns the
     // refusal when there are no rows, else an empty text.

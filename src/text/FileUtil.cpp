@@ -1,5 +1,6 @@
 #include "text/FileUtil.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -7,8 +8,18 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace
 {
@@ -21,6 +32,17 @@ QString fileErrorText(const char* what, const QString& path, const QString& reas
 [[noreturn]] void throwFileError(const char* what, const QString& path, const QString& reason)
 {
     throw FileError(fileErrorText(what, path, reason).toStdString());
+}
+
+// The system's text for an errno value ("No space left on device"), safe on any thread.
+QString systemReason(int error)
+{
+    return QString::fromStdString(std::error_code(error, std::generic_category()).message());
+}
+
+QString outOfMemoryReason()
+{
+    return QStringLiteral("Not enough memory for a file of this size");
 }
 
 QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes, bool* hadError = nullptr)
@@ -133,27 +155,91 @@ QStringList splitFields(const QString& text, const QString& separator)
     return fields;
 }
 
-QByteArray readFileBytes(const QString& path)
+QString byteSizeText(qint64 bytes)
+{
+    static const char* const units[] = { "bytes", "KiB", "MiB", "GiB", "TiB" };
+    int unit = 0;
+    while (unit < 4 && bytes >= 1024 && bytes % 1024 == 0) {
+        bytes /= 1024;
+        ++unit;
+    }
+    return QStringLiteral("%1 %2").arg(bytes).arg(QLatin1String(units[unit]));
+}
+
+namespace
+{
+
+// How much a file without a size (a device, a pipe) is read at a time.
+constexpr qint64 ReadChunkBytes = qint64(1) << 20;
+
+} // namespace
+
+QByteArray readFileBytes(const QString& path, qint64 maxBytes)
 {
     if (QFileInfo(path).isDir())
         throwFileError("open", path, QStringLiteral("Is a directory"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throwFileError("open", path, file.errorString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throwFileError("read", path, file.errorString());
-    return bytes;
+    const auto tooLarge = [&] {
+        throwFileError("read", path, QStringLiteral("The file is larger than %1").arg(byteSizeText(maxBytes)));
+    };
+    const auto readFailed = [&] { throwFileError("read", path, file.errorString()); };
+    try {
+        // A regular file says its size: one buffer of that size, refused before reading when too large.
+        // Anything else grows in chunks, never past the cap.
+        const qint64 expected = file.isSequential() ? 0 : file.size();
+        if (expected > maxBytes)
+            tooLarge();
+        QByteArray bytes;
+        bytes.reserve(expected > 0 ? expected : std::min(ReadChunkBytes, maxBytes));
+        for (;;) {
+            const qsizetype have = bytes.size();
+            if (have == bytes.capacity() || have >= maxBytes) {
+                // Full: one byte tells whether there is more before the buffer grows (a regular file
+                // ends here, without a larger buffer made just to find its end).
+                char more = 0;
+                const qint64 got = file.read(&more, 1);
+                if (got < 0)
+                    readFailed();
+                if (got == 0)
+                    return bytes;
+                if (have >= maxBytes)
+                    tooLarge();
+                bytes.reserve(std::min(maxBytes, std::max(qint64(have) * 2, ReadChunkBytes)));
+                bytes.append(more);
+                continue;
+            }
+            const qsizetype room = std::min(qsizetype(maxBytes), bytes.capacity()) - have;
+            bytes.resize(have + room);
+            const qint64 got = file.read(bytes.data() + have, room);
+            if (got < 0)
+                readFailed();
+            bytes.resize(have + got);
+            if (got == 0)
+                return bytes;
+        }
+    } catch (const std::bad_alloc&) {
+        throwFileError("read", path, outOfMemoryReason());
+    }
 }
 
 DecodedText readTextFile(const QString& path)
 {
-    return decodeText(readFileBytes(path));
+    QByteArray bytes = readFileBytes(path);
+    try {
+        return decodeText(bytes);
+    } catch (const std::bad_alloc&) {
+        bytes = QByteArray();
+        throwFileError("read", path, outOfMemoryReason());
+    }
 }
 
-QStringList LoadFileToStringList(const QString& path)
+namespace
 {
-    const QByteArray bytes = readFileBytes(path);
+
+QStringList splitFileLines(const QByteArray& bytes)
+{
     if (byteOrderMark(bytes))
         return splitLines(decodeText(bytes).text);
 
@@ -171,19 +257,201 @@ QStringList LoadFileToStringList(const QString& path)
     return lines;
 }
 
+} // namespace
+
+QStringList LoadFileToStringList(const QString& path)
+{
+    QByteArray bytes = readFileBytes(path);
+    try {
+        return splitFileLines(bytes);
+    } catch (const std::bad_alloc&) {
+        bytes = QByteArray();
+        throwFileError("read", path, outOfMemoryReason());
+    }
+}
+
+namespace
+{
+
+// The descriptor of this process that path names (/dev/stdout, /dev/fd/N, /proc/self/fd/N), or -1.
+int ownDescriptor(const QString& path)
+{
+    const QString ownFolder = QStringLiteral("/proc/%1/fd").arg(::getpid());
+    QFileInfo link(path);
+    for (int depth = 0; depth < 40; ++depth) {
+        if (QDir(link.absolutePath()).canonicalPath() == ownFolder) {
+            bool ok = false;
+            const int fd = link.fileName().toInt(&ok, 10);
+            return ok && fd >= 0 ? fd : -1;
+        }
+        if (!link.isSymLink())
+            return -1;
+        link.setFile(link.symLinkTarget());
+    }
+    return -1;
+}
+
+// The file a link leads to, as QSaveFile follows it (also to a target that does not exist yet).
+QString finalFileName(const QString& path)
+{
+    QFileInfo link(path);
+    for (int depth = 0; depth < 40 && link.isSymLink(); ++depth)
+        link.setFile(link.symLinkTarget());
+    return link.absoluteFilePath();
+}
+
+// Writes all of bytes; 0, or the errno of the failure.
+int writeAllTo(int fd, const QByteArray& bytes)
+{
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(std::min(left, qsizetype(1) << 30)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        p += n;
+        left -= n;
+    }
+    return 0;
+}
+
+// Opens an existing target that is not a regular file for writing in place: a device or FIFO as a
+// file, a Unix socket by connecting to it. -1 with errno on failure.
+int openInPlace(const QByteArray& name, const struct stat& st)
+{
+    if (S_ISSOCK(st.st_mode)) {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        if (size_t(name.size()) >= sizeof address.sun_path) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return -1;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return -1;
+        }
+        return fd;
+    }
+    int fd = -1;
+    do
+        fd = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+} // namespace
+
 void writeFileWhole(const QString& path, const QByteArray& bytes)
 {
-    // Written to a temporary beside the target and renamed over it, so a failure leaves no partial file.
+    if (const int fd = ownDescriptor(path); fd >= 0) {
+        if (const int error = writeAllTo(fd, bytes))
+            throwFileError("write", path, systemReason(error));
+        return;
+    }
+    // Renaming a temporary over a device or a FIFO would replace it (as root even /dev/null): those
+    // are written where they are.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st = {};
+    if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        const int fd = openInPlace(name, st);
+        if (fd < 0)
+            throwFileError("open", path, systemReason(errno));
+        int error = writeAllTo(fd, bytes);
+        if (::close(fd) != 0 && error == 0 && errno != EINTR)
+            error = errno;
+        if (error != 0)
+            throwFileError("write", path, systemReason(error));
+        return;
+    }
+
+    // A regular file: written to a temporary beside it and renamed over it, so a failure leaves no
+    // partial file.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throwFileError("create", path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throwFileError("write", path, reason);
+    // A short write carries no error of its own (Qt sets none when some bytes went out): writing the
+    // rest gets the system's reason, such as "No space left on device".
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            throwFileError("write", path, reason);
+        }
+        done += n;
     }
     if (!file.commit())
         throwFileError("write", path, file.errorString());
+}
+
+namespace
+{
+
+// Creates and removes a file in the folder, as the temporary of a whole-file write would be.
+// Empty when that works, else the reason.
+QString folderRefusal(const QString& folder)
+{
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st = {};
+    if (::stat(name.constData(), &st) != 0)
+        return errno == ENOENT ? QStringLiteral("No folder \"%1\"").arg(folder) : systemReason(errno);
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("\"%1\" is not a folder").arg(folder);
+    QByteArray probe = name + "/.glimmerpick-probe-XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0)
+        return systemReason(errno);
+    ::close(fd);
+    ::unlink(probe.constData());
+    return QString();
+}
+
+QString writeRefusal(const QString& path)
+{
+    if (const int fd = ownDescriptor(path); fd >= 0) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0)
+            return systemReason(errno);
+        return (flags & O_ACCMODE) == O_RDONLY ? QStringLiteral("Not open for writing") : QString();
+    }
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st = {};
+    if (::stat(name.constData(), &st) != 0) {
+        if (errno != ENOENT)
+            return systemReason(errno);
+        return folderRefusal(QFileInfo(finalFileName(path)).absolutePath());
+    }
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("Is a directory");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            return systemReason(errno);
+        ::close(fd);
+        return QString();
+    }
+    if (::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0)
+        return systemReason(errno);
+    if (S_ISREG(st.st_mode))
+        return folderRefusal(QFileInfo(finalFileName(path)).absolutePath());
+    return QString();
+}
+
+} // namespace
+
+void checkWritableTarget(const QString& path)
+{
+    if (const QString reason = writeRefusal(path); !reason.isEmpty())
+        throwFileError("write", path, reason);
 }
 
 bool canEncodeWindows1252(QStringView text)

@@ -41,13 +41,32 @@ QStringList splitLines(QStringView text);
 // empty piece. A text without the separator is one piece.
 QStringList splitFields(const QString& text, const QString& separator);
 
-// Reads the whole file; throws FileError naming the file when it cannot be opened or read.
-QByteArray readFileBytes(const QString& path);
+// The largest file read whole (URL lists, identity lists, the editor's files): input that never
+// ends, such as /dev/zero, stops here instead of exhausting memory.
+constexpr qint64 MaxTextFileBytes = qint64(2) << 30;
+
+// A size for messages in the largest unit that divides it: "2 GiB", "4 KiB", "1000 bytes".
+QString byteSizeText(qint64 bytes);
+
+// Reads the whole file; throws FileError naming the file when it cannot be opened or read, when
+// it holds more than maxBytes, or when memory runs out. Files without a size (devices, pipes) are
+// read in chunks up to the cap.
+QByteArray readFileBytes(const QString& path, qint64 maxBytes = MaxTextFileBytes);
 DecodedText readTextFile(const QString& path);
 QStringList LoadFileToStringList(const QString& path);
 
-// Replaces the file with the bytes, whole or not at all; throws FileError naming the file.
+// Writes the bytes to the file. A regular file, or a new one, is replaced whole or not at all (a
+// temporary beside it, renamed over it). A target that exists and is not a regular file (a device
+// such as /dev/null, a FIFO, a Unix socket) is opened and written in place, never replaced, and a
+// descriptor of this process (/dev/stdout, /dev/fd/N) is written at its own position. Throws
+// FileError naming the file and the system's reason ("No space left on device", ...).
 void writeFileWhole(const QString& path, const QByteArray& bytes);
+
+// Asks beforehand whether writeFileWhole could write there, so long work is not thrown away at its
+// end: a new or regular file needs a folder where a file can be created and removed (a probe), an
+// existing file must be writable, a device must open for writing, a FIFO or socket must allow
+// writing (neither is opened: a reader would see the probe). Throws FileError naming the file.
+void checkWritableTarget(const QString& path);
 
 // The text as the bytes of a file in the given encoding, with its byte-order mark if it has one.
 // AnsiUtf8 is UTF-8 without a mark. AnsiWindows1252 must only be asked for a text that

@@ -1,4 +1,5 @@
 // glimmerpick-cli as a user runs it: the built program against a server on 127.0.0.1.
+#include "CliProcess.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -7,7 +8,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -16,29 +16,6 @@
 
 namespace
 {
-
-struct CliResult {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliResult runCli(const QStringList& args)
-{
-    QProcess p;
-    p.start(QStringLiteral(GLIMMERPICK_BIN_DIR "/glimmerpick-cli"), args);
-    CliResult r;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        ADD_FAILURE() << "glimmerpick-cli did not end within two minutes";
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 const QString Resources = QStringLiteral(GLIMMERPICK_BIN_DIR "/resources");
 const char* const Pattern = "[a-z0-9.]+@[a-z0-9.]+\\.org";
@@ -156,7 +133,7 @@ TEST_F(CliTest, ExitStatusAndMessageForEachRefusal)
         { { "--resources", res, noPattern }, 2,
             "row 2: You cannot run because one or more rows haven't regular expressions" },
         { { "--resources", res, "-p", urls }, 2, "\"proxies.txt\" holds no proxy" },
-        { { "--resources", res, "-o", dir.path("no/such/folder/out.txt"), urls }, 2, "no folder" },
+        { { "--resources", res, "-o", dir.path("no/such/folder/out.txt"), urls }, 2, "No folder" },
         { { "--resources", dir.path("nowhere"), urls }, 1, "nowhere/proxies.txt" },
         { { "--resources", dir.path("partial"), urls }, 1, "partial/referers.txt" },
         { { "--resources", res, empty }, 0, "" },

@@ -114,3 +114,24 @@ TEST(FieldSplitting, SeparatorRules)
         EXPECT_EQ(splitFields(QString::fromUtf8(c.line), QStringLiteral("||")), c.fields);
     }
 }
+
+TEST(TextFile, ReadingStopsAtTheCapWithAnErrorNamingTheFile)
+{
+    // A small cap stands in for the real one: the same read, without gigabytes in the test.
+    TempDir dir;
+    const QString atCap = dir.write(QStringLiteral("at-cap.txt"), QByteArray(4096, 'a'));
+    EXPECT_EQ(readFileBytes(atCap, 4096).size(), 4096);
+    const QString overCap = dir.write(QStringLiteral("over-cap.txt"), QByteArray(4097, 'a'));
+    // /dev/zero never ends and has no size: it is read in chunks until the cap.
+    for (const QString& path : { overCap, QStringLiteral("/dev/zero") }) {
+        SCOPED_TRACE(path.toStdString());
+        try {
+            readFileBytes(path, 4096);
+            ADD_FAILURE() << "no error";
+        } catch (const FileError& e) {
+            EXPECT_EQ(QString::fromUtf8(e.what()),
+                QStringLiteral("Cannot read file \"%1\". The file is larger than 4 KiB").arg(path));
+        }
+    }
+    EXPECT_EQ(byteSizeText(MaxTextFileBytes), QStringLiteral("2 GiB"));
+}
