@@ -111,7 +111,10 @@ int startUpFailed(const QString& text, bool showBox)
 
 } // namespace
 
-int main(int argc, char** argv)
+namespace
+{
+
+int runProgram(int argc, char** argv)
 {
     seedIdentityRandom(QRandomGenerator::system()->generate64());
     Options options;
@@ -197,4 +200,19 @@ int main(int argc, char** argv)
     }
     const int loop = app.exec();
     return status ? status : loop;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Command handlers catch their own errors; this is the last net, so nothing reaches std::terminate.
+    try {
+        return runProgram(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "glimmerpick: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "glimmerpick: unknown error\n");
+    }
+    return 1;
 }
