@@ -142,3 +142,10 @@ void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, con
 {
     applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, removeDuplicated);
 }
+
+void ApplyRegexToUncheckedUtf8(std::string_view htmlBytes, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, bool removeDuplicated)
+{
+    applyGuarded(NormalisedPage::Unchecked { htmlBytes }, pattern, replacement, matchesCount, matchesStrings,
+        removeDuplicated);
+}

@@ -17,3 +17,8 @@ void ApplyRegexToHtml(const QString& htmlSource, const QString& pattern, const Q
 // Lets the engine skip a QString round trip per page. Both give identical results.
 void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
     int& matchesCount, QString& matchesStrings, bool removeDuplicated);
+
+// The same on bytes meant as UTF-8 that were not checked: the check runs in the pass that prepares
+// the page for matching, and each invalid sequence counts as U+FFFD, as QString::fromUtf8 reads it.
+void ApplyRegexToUncheckedUtf8(std::string_view htmlBytes, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, bool removeDuplicated);
