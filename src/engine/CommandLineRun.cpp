@@ -7,6 +7,7 @@
 #include "engine/RunSettings.h"
 #include "engine/UrlJob.h"
 #include "fetch/IdentityLists.h"
+#include "fetch/TransferLoop.h"
 #include "library/ApplyRegex.h"
 #include "library/RegexLibraryStore.h"
 #include "results/FileUtil.h"
@@ -238,7 +239,10 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     settings.TimeoutThreads = options.timeoutSeconds;
     settings.EnableProxies = options.enableProxies;
     settings.RemoveDuplicated = options.removeDuplicated;
-    RunController controller(view, settings, urlJobFactory({ view.jobsHandOff(), settings, lists }), 0);
+    // Declared before the controller, so that it ends after the workers.
+    TransferLoop transfers;
+    RunController controller(
+        view, settings, urlJobFactory({ view.jobsHandOff(), settings, lists, &transfers }), 0);
     controller.setStartCheck([&] { return proxyRefusal(settings, lists); });
     if (const QString refusal = controller.startRefusal(); !refusal.isEmpty()) {
         int row = 0;

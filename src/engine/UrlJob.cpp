@@ -8,7 +8,7 @@
 #include "fetch/IdentityLists.h"
 #include "results/StringGridUtil.h"
 
-#include <string>
+#include <string_view>
 
 Job ThreadFunction(const UrlJobContext& context, int m, RunTally& tally)
 {
@@ -36,7 +36,7 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunTally& tally)
         });
         ++tally.started;
 
-        HttpUtil HttpClient(settings.TimeoutThreads);
+        HttpUtil HttpClient(settings.TimeoutThreads, context.transfers);
         // An empty list gives an empty value, which sends no such header.
         const QString Referer = drawEntry(context.lists.ListReferers()).value_or(QString());
         const QString UserAgent = drawEntry(context.lists.ListUserAgents()).value_or(QString());
@@ -49,16 +49,19 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunTally& tally)
                 fetch = false; // never a request without the proxy the user asked for
         }
 
-        std::string HtmlSource;
+        // The page stays in HttpClient's buffer; its UTF-8 is checked in the collector's first pass.
+        std::string_view HtmlSource;
+        bool utf8Checked = true;
         QString outcome = noProxyOutcome();
         if (fetch) {
-            HttpClient.GetPageUtf8(WebsiteUrl, Referer, UserAgent, &proxyList, HtmlSource);
+            HtmlSource = HttpClient.GetPageView(WebsiteUrl, Referer, UserAgent, &proxyList, utf8Checked);
             outcome = HttpClient.outcome().text;
         }
         int matchesCount = 0;
         QString MatchesStrings;
-        ApplyRegexToHtmlUtf8(HtmlSource, RegexPatternApplyed, RegexReplacementApplyed, matchesCount,
-            MatchesStrings, settings.RemoveDuplicated);
+        const auto collect = utf8Checked ? &ApplyRegexToHtmlUtf8 : &ApplyRegexToUncheckedUtf8;
+        collect(HtmlSource, RegexPatternApplyed, RegexReplacementApplyed, matchesCount, MatchesStrings,
+            settings.RemoveDuplicated);
 
         ui.runOnUiThread([&] {
             ResultsModel& grid = ui.grid();

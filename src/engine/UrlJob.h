@@ -6,16 +6,19 @@
 #include <QString>
 
 class IdentityLists;
+class TransferLoop;
 class UiHandOff;
 struct RunSettings;
 struct RunTally;
 
 // What the jobs of a run read besides their row: the window through the hand-off, the run
-// settings and the identity lists. All three outlive every run.
+// settings and the identity lists. All three outlive every run; so does the transfer loop.
 struct UrlJobContext {
     UiHandOff& handOff;
     const RunSettings& settings;
     const IdentityLists& lists;
+    // The run's transfer loop; null: each job's fetch runs on its own worker.
+    TransferLoop* transfers = nullptr;
 };
 
 // Makes the job of row m. When run (on a worker) it tests the abort flag, shows "Fetching

@@ -4,6 +4,7 @@
 #include "engine/RunSettings.h"
 #include "engine/UrlJob.h"
 #include "fetch/IdentityLists.h"
+#include "fetch/TransferLoop.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
@@ -24,11 +25,12 @@ namespace
 const char* const Page = "<p>write to a@x.org or b@y.org</p>";
 const char* const EmailPattern = "[a-z]+@[a-z]+\\.org";
 
-// Real jobs over the recorder, against a server on 127.0.0.1; no start pause.
+// Real jobs over the recorder, against a server on 127.0.0.1, fetching through a transfer loop as a
+// run does; no start pause.
 class UrlJobTest : public ::testing::Test
 {
 protected:
-    UrlJobTest() : controller(view, settings, urlJobFactory({ view, settings, lists }), 0)
+    UrlJobTest() : controller(view, settings, urlJobFactory({ view, settings, lists, &transfers }), 0)
     {
         setList(IdentityKind::Referers, "https://ref.example/\n");
         setList(IdentityKind::UserAgents, "TestAgent/1.0\n");
@@ -72,6 +74,7 @@ protected:
     IdentityLists lists;
     RecordingHandOff view;
     RunSettings settings;
+    TransferLoop transfers;
     RunController controller;
     std::map<int, QStringList> shown;
 };
