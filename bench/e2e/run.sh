@@ -24,7 +24,7 @@ timed() {
   t0=$(date +%s.%N)
   /usr/bin/time -f '%U %S %M' -o "$work/time" bash -c "$1" >"$work/out"
   t1=$(date +%s.%N)
-  awk -v a="$t0" -v b="$t1" '{printf "%.4f %.2f %d", b-a, $1+$2, $3}' "$work/time"
+  awk -v a="$t0" -v b="$t1" '{printf "%.4f %.2f %d\n", b-a, $1+$2, $3}' "$work/time"
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END{print v[int((NR+1)/2)]}'; }
 maximum() { printf '%s\n' "$@" | sort -g | tail -n1; }

@@ -4,11 +4,14 @@
 
 #include <curl/curl.h>
 
+#include <linux/futex.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -20,15 +23,38 @@ namespace
 // closed to make room for another's.
 constexpr long kPooledConnections = 128;
 
+// A transfer's end is a word its thread sleeps on in the kernel (0 running, 1 ended); the loop
+// sets it after its last touch of the transfer and wakes the thread with one system call. With a
+// condition variable the woken thread would first wait for the loop to release the mutex.
+using EndWord = std::atomic<std::uint32_t>;
+static_assert(sizeof(EndWord) == sizeof(std::uint32_t) && EndWord::is_always_lock_free);
+
+void sleepWhileRunning(EndWord& word)
+{
+    while (word.load(std::memory_order_acquire) == 0)
+        ::syscall(SYS_futex, &word, FUTEX_WAIT_PRIVATE, 0u, nullptr, nullptr, 0);
+}
+
+// Only the address is used once the word is set: the waiting thread may have returned already.
+void setAndWake(EndWord* word)
+{
+    word->store(1, std::memory_order_release);
+    ::syscall(SYS_futex, word, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
 } // namespace
 
 struct TransferLoop::Transfer {
     CURL* easy;
     const Watch* watch;
-    std::mutex mutex;
-    std::condition_variable ended;
-    bool done = false;
     Result result;
+    EndWord ended { 0 };
+
+    void end(Result r)
+    {
+        result = r;
+        setAndWake(&ended);
+    }
 };
 
 TransferLoop::TransferLoop()
@@ -64,7 +90,7 @@ TransferLoop::~TransferLoop()
             std::lock_guard lock(m_mutex);
             m_stopping = true;
         }
-        wake();
+        wake(); // also when awake: it may be on its way to sleep
         m_thread.join();
     }
     if (m_multi)
@@ -79,21 +105,21 @@ TransferLoop::Result TransferLoop::perform(CURL* easy, const Watch& watch)
 {
     if (!running())
         return {};
-    Transfer t { easy, &watch, {}, {}, false, {} };
+    Transfer t { easy, &watch, {} };
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
-    bool wasEmpty = false;
+    bool wakeLoop = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_stopping)
             return {};
-        wasEmpty = m_queue.empty();
         m_queue.push_back(&t);
+        // A loop that is awake finds the queue before it sleeps again.
+        wakeLoop = m_sleeping && !m_wakePending;
+        m_wakePending = m_wakePending || wakeLoop;
     }
-    // One wake-up for a batch: a non-empty queue already has one under way.
-    if (wasEmpty)
+    if (wakeLoop)
         wake();
-    std::unique_lock lock(t.mutex);
-    t.ended.wait(lock, [&] { return t.done; });
+    sleepWhileRunning(t.ended);
     return t.result;
 }
 
@@ -149,34 +175,29 @@ int TransferLoop::waitMs(Clock::time_point now) const
     return int(std::min<long long>((us + 999) / 1000, INT_MAX));
 }
 
-void TransferLoop::admitQueued()
+void TransferLoop::admit(const std::vector<Transfer*>& queued)
 {
-    std::vector<Transfer*> queued;
-    {
-        std::lock_guard lock(m_mutex);
-        queued.swap(m_queue);
-    }
     for (Transfer* t : queued) {
         if (curl_multi_add_handle(m_multi, t->easy) != CURLM_OK) {
-            std::lock_guard lock(t->mutex);
-            t->result = { End::Done, int(CURLE_FAILED_INIT) };
-            t->done = true;
-            t->ended.notify_one();
+            t->end({ End::Done, int(CURLE_FAILED_INIT) });
             continue;
         }
         m_active.push_back(t);
     }
 }
 
+bool TransferLoop::sleepIfIdle()
+{
+    std::lock_guard lock(m_mutex);
+    m_sleeping = m_queue.empty() && !m_stopping;
+    return m_sleeping;
+}
+
 void TransferLoop::finish(Transfer& t, End end, int code)
 {
     m_active.erase(std::find(m_active.begin(), m_active.end(), &t));
     curl_multi_remove_handle(m_multi, t.easy);
-    // Under the lock: once done is seen, the waiting thread may return and t is gone.
-    std::lock_guard lock(t.mutex);
-    t.result = { end, code };
-    t.done = true;
-    t.ended.notify_one();
+    t.end({ end, code }); // t may be gone from here on
 }
 
 void TransferLoop::finishMessages()
@@ -207,9 +228,12 @@ void TransferLoop::checkDeadlines(Clock::time_point now)
 void TransferLoop::run()
 {
     epoll_event events[64];
+    std::vector<Transfer*> queued;
     int running = 0;
     for (;;) {
-        const int n = ::epoll_wait(m_epoll, events, int(std::size(events)), waitMs(Clock::now()));
+        // With transfers queued or a stop asked for, only the ready sockets are taken.
+        const int timeout = sleepIfIdle() ? waitMs(Clock::now()) : 0;
+        const int n = ::epoll_wait(m_epoll, events, int(std::size(events)), timeout);
         bool woken = false;
         for (int i = 0; i < n; ++i) {
             const int fd = events[i].data.fd;
@@ -224,14 +248,16 @@ void TransferLoop::run()
                 | ((e & (EPOLLERR | EPOLLHUP)) ? CURL_CSELECT_ERR : 0);
             curl_multi_socket_action(m_multi, fd, mask, &running);
         }
-        if (woken) {
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_stopping)
-                    break;
-            }
-            admitQueued();
+        {
+            std::lock_guard lock(m_mutex);
+            m_sleeping = false;
+            m_wakePending = m_wakePending && !woken;
+            if (m_stopping)
+                break;
+            queued.swap(m_queue);
         }
+        admit(queued);
+        queued.clear();
         Clock::time_point now = Clock::now();
         if (m_curlTimer <= now) {
             m_curlTimer = Clock::time_point::max();
@@ -244,15 +270,10 @@ void TransferLoop::run()
     // Nobody may be left waiting.
     while (!m_active.empty())
         finish(*m_active.back(), End::Stopped, 0);
-    std::vector<Transfer*> queued;
     {
         std::lock_guard lock(m_mutex);
         queued.swap(m_queue);
     }
-    for (Transfer* t : queued) {
-        std::lock_guard lock(t->mutex);
-        t->result = {};
-        t->done = true;
-        t->ended.notify_one();
-    }
+    for (Transfer* t : queued)
+        t->end({});
 }

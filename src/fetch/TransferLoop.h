@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -12,7 +11,8 @@ typedef void CURLM;
 // Carries the transfers of many threads on one libcurl multi handle, driven by one thread of its
 // own (epoll and curl_multi_socket_action), so that a thread waiting for its page sleeps instead
 // of running a poll loop of its own. The loop's thread is started by the constructor and joined by
-// the destructor. perform() may be called from any number of threads at once.
+// the destructor, which ends the transfers still under way; perform() may be called from any
+// number of threads at once, but none may start once the destructor runs. Linux only (epoll, futex).
 class TransferLoop
 {
 public:
@@ -59,7 +59,8 @@ private:
 
     void run();
     void wake();
-    void admitQueued();
+    bool sleepIfIdle();
+    void admit(const std::vector<Transfer*>& queued);
     void finish(Transfer& t, End end, int code);
     void finishMessages();
     void checkDeadlines(Clock::time_point now);
@@ -72,9 +73,11 @@ private:
     int m_epoll = -1;
     int m_wakeFd = -1;
 
-    std::mutex m_mutex; // guards m_queue and m_stopping
+    std::mutex m_mutex; // guards the next four
     std::vector<Transfer*> m_queue; // handed in, not yet added to the multi handle
     bool m_stopping = false;
+    bool m_sleeping = false; // the loop waits in epoll_wait, or is about to
+    bool m_wakePending = false; // a wake-up is written and not yet read
 
     // Touched only by the loop's thread.
     std::vector<Transfer*> m_active;
