@@ -195,7 +195,8 @@ bool TransferLoop::sleepIfIdle()
 
 void TransferLoop::finish(Transfer& t, End end, int code)
 {
-    m_active.erase(std::find(m_active.begin(), m_active.end(), &t));
+    if (const auto at = std::find(m_active.begin(), m_active.end(), &t); at != m_active.end())
+        m_active.erase(at);
     curl_multi_remove_handle(m_multi, t.easy);
     t.end({ end, code }); // t may be gone from here on
 }
