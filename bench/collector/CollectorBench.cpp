@@ -6,6 +6,7 @@
 #include "HtmlCorpus.h"
 #include "engine/MatchCollector.h"
 #include "engine/NormalisedPage.h"
+#include "fetch/Utf8Validator.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
@@ -171,6 +172,17 @@ int main(int argc, char** argv)
     row("-", "normalising the page alone (UTF-8)", 0, normalise, page.size(), 0);
     const double normaliseText = median(runs, [&] { NormalisedPage p { QStringView(pageText) }; });
     row("-", "normalising the page alone (QString to UTF-8)", 0, normaliseText, page.size(), 0);
+    bool valid = false;
+    const double checkThenNormalise = median(runs, [&] {
+        valid = Utf8Validator::isValid(page);
+        NormalisedPage p { std::string_view(page) };
+    });
+    row("-", "UTF-8 check, then normalising (two passes)", 0, checkThenNormalise, page.size(), 0);
+    const double checkWhileNormalising
+        = median(runs, [&] { NormalisedPage p { NormalisedPage::Unchecked { page } }; });
+    row("-", "normalising unchecked bytes (the check in the same pass)", 0, checkWhileNormalising, page.size(), 0);
+    if (!valid)
+        std::printf("| - | the page is not valid UTF-8 | | | | |\n");
     for (const Pattern& p : patterns) {
         const BareCounter bare(p.regex);
         long bareCount = 0;
@@ -229,6 +241,33 @@ int main(int argc, char** argv)
             tBare * 1e3, double(pages.size()) / tBare);
         std::printf("| %s | collector UTF-8, no template | %ld | %.2f | %.0f | %.2fx |\n", p.name, count, t * 1e3,
             double(pages.size()) / t, tBare / t);
+        // The UTF-8 check included: as the fetcher's own pass before, and in the collector's first pass
+        // as a run's jobs call it now.
+        const double tChecked = median(runs, [&] {
+            count = 0;
+            for (std::string_view s : pages) {
+                int n = 0;
+                QString text;
+                if (Utf8Validator::isValid(s))
+                    ApplyRegexToHtmlUtf8(s, pattern, QString(), n, text, false);
+                count += n;
+            }
+        });
+        std::printf("| %s | UTF-8 check, then collector UTF-8, no template | %ld | %.2f | %.0f | %.2fx |\n",
+            p.name, count, tChecked * 1e3, double(pages.size()) / tChecked, tBare / tChecked);
+        const double tUnchecked = median(runs, [&] {
+            count = 0;
+            for (std::string_view s : pages) {
+                int n = 0;
+                QString text;
+                ApplyRegexToUncheckedUtf8(s, pattern, QString(), n, text, nullptr, false);
+                count += n;
+            }
+        });
+        std::printf(
+            "| %s | collector unchecked UTF-8 (checked in its first pass), no template | %ld | %.2f | %.0f | "
+            "%.2fx |\n",
+            p.name, count, tUnchecked * 1e3, double(pages.size()) / tUnchecked, tBare / tUnchecked);
     }
     return 0;
 }

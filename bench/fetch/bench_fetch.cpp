@@ -1,17 +1,22 @@
 // Pages per second of HttpUtil against an in-process keep-alive server on 127.0.0.1, one fetcher
-// per page (as a run's jobs do) and one fetcher reused, over 1 to 8 threads; and the decoding
-// speed of PageDecoder per charset path. usage: bench_fetch [pages] [page bytes]
+// per page (as a run's jobs do) on the calling thread or through one transfer loop, and one fetcher
+// reused, over 1 to 32 threads, with the process's CPU time per page (server included; medians of
+// three runs); and the decoding speed of PageDecoder per charset path.
+// usage: bench_fetch [pages] [page bytes]
 #include "fetch/HttpUtilC.h"
 #include "fetch/PageDecoder.h"
+#include "fetch/TransferLoop.h"
 
 #include <httplib.h>
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -33,10 +38,28 @@ std::string makePage(size_t bytes)
     return page + "</body></html>";
 }
 
-// Runs pages fetches spread over threads; returns pages/s, or -1 when a fetch failed.
-double run(const std::string& url, int pages, int threads, bool reuse)
+double processCpuSeconds()
+{
+    timespec t {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+enum class Mode { PerPage, PerPageThroughLoop, Reused };
+
+struct Figures {
+    double pagesPerSecond = -1; // -1: a fetch failed
+    double cpuMicrosecondsPerPage = 0;
+};
+
+// Runs pages fetches spread over threads.
+Figures runOnce(const std::string& url, int pages, int threads, Mode mode)
 {
     std::atomic<int> next { 0 }, failed { 0 };
+    std::unique_ptr<TransferLoop> loop;
+    if (mode == Mode::PerPageThroughLoop)
+        loop = std::make_unique<TransferLoop>();
+    const double cpu = processCpuSeconds();
     const auto start = Clock::now();
     std::vector<std::thread> pool;
     for (int t = 0; t < threads; ++t) {
@@ -45,8 +68,8 @@ double run(const std::string& url, int pages, int threads, bool reuse)
             std::unique_ptr<HttpUtil> kept;
             std::string page;
             while (next.fetch_add(1) < pages) {
-                if (!kept || !reuse)
-                    kept = std::make_unique<HttpUtil>(10);
+                if (!kept || mode != Mode::Reused)
+                    kept = std::make_unique<HttpUtil>(10, loop.get());
                 kept->GetPageUtf8(address, QString(), QStringLiteral("bench"), nullptr, page);
                 if (!kept->outcome().ok())
                     ++failed;
@@ -55,8 +78,22 @@ double run(const std::string& url, int pages, int threads, bool reuse)
     }
     for (std::thread& t : pool)
         t.join();
-    const double s = secondsSince(start);
-    return failed ? -1 : pages / s;
+    Figures f;
+    f.cpuMicrosecondsPerPage = (processCpuSeconds() - cpu) * 1e6 / pages;
+    if (!failed)
+        f.pagesPerSecond = pages / secondsSince(start);
+    return f;
+}
+
+// The median of three runs by pages/s: this machine is shared.
+Figures run(const std::string& url, int pages, int threads, Mode mode)
+{
+    Figures f[3];
+    for (Figures& one : f)
+        one = runOnce(url, pages, threads, mode);
+    std::sort(std::begin(f), std::end(f),
+        [](const Figures& a, const Figures& b) { return a.pagesPerSecond < b.pagesPerSecond; });
+    return f[1];
 }
 
 double decodeMbPerSecond(const std::string& body, const char* contentType)
@@ -76,12 +113,17 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int pages = argc > 1 ? std::atoi(argv[1]) : 4000;
+    // For profiling one case: bench_fetch PAGES BYTES THREADS MODE (0 per page, 1 loop, 2 reused).
+    const int onlyThreads = argc > 3 ? std::atoi(argv[3]) : 0;
+    const int onlyMode = argc > 4 ? std::atoi(argv[4]) : -1;
     const size_t pageBytes = argc > 2 ? size_t(std::atol(argv[2])) : 20000;
     const std::string page = makePage(pageBytes);
 
     httplib::Server server;
     server.set_tcp_nodelay(true);
     server.set_keep_alive_max_count(1000000);
+    // A thread per keep-alive connection, for 32 client threads.
+    server.new_task_queue = [] { return new httplib::ThreadPool(40); };
     server.Get("/p", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(page, "text/html; charset=utf-8");
     });
@@ -91,13 +133,24 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/p";
 
-    run(url, 200, 1, false); // warm-up
-    std::printf("%d pages of %zu bytes, %u cores\n\n", pages, page.size(), std::thread::hardware_concurrency());
+    runOnce(url, 200, 1, Mode::PerPage); // warm-up
+    std::printf("%d pages of %zu bytes, %u cores; pages/s and CPU us per page (process, server included)\n\n",
+        pages, page.size(), std::thread::hardware_concurrency());
     std::printf(
-        "| threads | new HttpUtil per page, pages/s | one HttpUtil per thread, pages/s |\n|---|---|---|\n");
-    for (int threads : { 1, 2, 8 })
-        std::printf(
-            "| %d | %.0f | %.0f |\n", threads, run(url, pages, threads, false), run(url, pages, threads, true));
+        "| threads | new HttpUtil per page | the same through one TransferLoop | one HttpUtil per thread |\n"
+        "|---|---|---|---|\n");
+    for (int threads : { 1, 2, 8, 32 }) {
+        if (onlyThreads && threads != onlyThreads)
+            continue;
+        std::printf("| %d", threads);
+        for (Mode mode : { Mode::PerPage, Mode::PerPageThroughLoop, Mode::Reused }) {
+            if (onlyMode >= 0 && int(mode) != onlyMode)
+                continue;
+            const Figures f = run(url, pages, threads, mode);
+            std::printf(" | %.0f, %.0f us", f.pagesPerSecond, f.cpuMicrosecondsPerPage);
+        }
+        std::printf(" |\n");
+    }
 
     std::string latin1 = page, cp1251 = page;
     for (char& c : latin1)

@@ -4,10 +4,12 @@
 #include "app/CommonVarsC.h"
 #include "engine/RunController.h"
 #include "engine/UrlJob.h"
+#include "fetch/TransferLoop.h"
 #include "results/ResultsExport.h"
 #include "text/FileUtil.h"
 
 #include <QDir>
+#include <QtDebug>
 
 #include <new>
 
@@ -23,10 +25,24 @@ QString withSeparator(const QString& dir)
 
 Workspace::Workspace(const QString& resourcesDir, int startPauseMs) :
     m_resourcesDir(resourcesDir.isEmpty() ? CommonVars().RESOURCESDIR : withSeparator(resourcesDir)),
-    m_run(
-        std::make_unique<RunController>(m_rows, m_settings, urlJobFactory({ m_settings, m_lists }), startPauseMs))
+    m_run(std::make_unique<RunController>(
+        m_rows, m_settings, urlJobFactory({ m_settings, m_lists, &m_runTransfers }), startPauseMs))
 {
     m_run->setStartCheck([this] { return proxyRefusal(m_settings, m_lists); });
+    // One transfer loop per run. Made before the run's threads exist, ended after they have been joined.
+    QObject::connect(m_run.get(), &RunController::runStarted, m_run.get(), [this] {
+        try {
+            m_transfers = std::make_unique<TransferLoop>();
+            m_runTransfers = m_transfers.get();
+        } catch (const std::exception& e) {
+            // Without a loop every job fetches on its own worker: slower, the same results.
+            qWarning("no transfer loop for this run: %s", e.what());
+        }
+    });
+    QObject::connect(m_run.get(), &RunController::finished, m_run.get(), [this] {
+        m_runTransfers = nullptr;
+        m_transfers.reset();
+    });
 }
 
 Workspace::~Workspace() = default;

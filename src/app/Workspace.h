@@ -11,6 +11,7 @@
 #include <memory>
 
 class RunController;
+class TransferLoop;
 
 // The composition root of both front ends: it owns the library store, the identity lists, the run
 // settings, the row store and the run controller, does the start-up loads in their order and offers
@@ -67,6 +68,9 @@ private:
     IdentityLists m_lists;
     RunSettings m_settings;
     ResultsModel m_rows;
+    // The transfer loop of the run under way: made when a run starts, ended once its workers have.
+    std::unique_ptr<TransferLoop> m_transfers;
+    TransferLoop* m_runTransfers = nullptr;
     // Last: destroyed first, so a run still going is stopped and joined while all it reads exists.
     std::unique_ptr<RunController> m_run;
 };

@@ -167,3 +167,10 @@ QString patternCompileError(const QString& pattern)
     }
     return QString();
 }
+
+void ApplyRegexToUncheckedUtf8(std::string_view htmlBytes, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, QStringList* exactValues, bool removeDuplicated)
+{
+    applyGuarded(NormalisedPage::Unchecked { htmlBytes }, pattern, replacement, matchesCount, matchesStrings,
+        exactValues, removeDuplicated);
+}

@@ -30,3 +30,9 @@ void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, con
 // "the pattern is empty"; an empty text when the pattern compiles. For showing a user, who is
 // never told by the collector itself.
 QString patternCompileError(const QString& pattern);
+
+// The same on bytes meant as UTF-8 that were not checked: the check runs in the pass that prepares
+// the page for matching, and each invalid sequence counts as U+FFFD, as QString::fromUtf8 reads it.
+// exactValues (may be null) as above.
+void ApplyRegexToUncheckedUtf8(std::string_view htmlBytes, const QString& pattern, const QString& replacement,
+    int& matchesCount, QString& matchesStrings, QStringList* exactValues, bool removeDuplicated);

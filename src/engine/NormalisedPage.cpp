@@ -1,6 +1,9 @@
 #include "engine/NormalisedPage.h"
 
+#include "fetch/Utf8Validator.h"
+
 #include <QByteArray>
+#include <QString>
 
 #include <algorithm>
 #include <cstring>
@@ -80,16 +83,93 @@ std::size_t copyWithoutLineFeeds(const char* from, std::size_t n, char* out)
     return std::size_t(o - out);
 }
 
+#ifdef GLIMMERPICK_SSSE3_UTF8
+// The copy above and the UTF-8 check in one pass: each block is checked while it is in a register
+// anyway. False when the bytes are not valid UTF-8 (out then holds something unusable).
+__attribute__((target("ssse3"))) bool copyCheckedWithoutLineFeeds(
+    const char* from, std::size_t n, char* out, std::size_t& written)
+{
+    const char* end = from + n;
+    char* o = out;
+    Utf8Validator check;
+    const __m128i lf = _mm_set1_epi8('\n');
+    while (end - from >= 32) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        check.block(chunk);
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), chunk);
+        if (mask == 0) {
+            o += 16;
+        } else if ((mask & (mask - 1)) == 0) {
+            const int i = __builtin_ctz(mask);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 1)));
+            o += 15;
+        } else {
+            for (int k = 0; k < 16; ++k) {
+                *o = from[k];
+                o += from[k] != '\n';
+            }
+        }
+        from += 16;
+    }
+    if (end - from >= 16) {
+        check.block(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+        for (int k = 0; k < 16; ++k) {
+            *o = from[k];
+            o += from[k] != '\n';
+        }
+        from += 16;
+    }
+    const bool valid = check.finish(from, std::size_t(end - from));
+    for (; from < end; ++from) {
+        *o = *from;
+        o += *from != '\n';
+    }
+    written = std::size_t(o - out);
+    return valid;
+}
+#endif
+
+std::string_view trimmedBytes(std::string_view text)
+{
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && isTrimmed(static_cast<unsigned char>(text[begin])))
+        ++begin;
+    while (end > begin && isTrimmed(static_cast<unsigned char>(text[end - 1])))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
 } // namespace
+
+NormalisedPage::NormalisedPage(Unchecked page)
+{
+    // Only bytes <= 32 are cut, which no multi-byte sequence holds: the rest is valid exactly when
+    // the whole is.
+    const std::string_view text = trimmedBytes(page.bytes);
+    char* out = t_buffer.ensure(text.size(), 0);
+    std::size_t written = 0;
+#ifdef GLIMMERPICK_SSSE3_UTF8
+    if (Utf8Validator::hasBlockCheck()) {
+        if (copyCheckedWithoutLineFeeds(text.data(), text.size(), out, written)) {
+            m_text = std::string_view(out, written);
+            return;
+        }
+        normalise(QString::fromUtf8(page.bytes.data(), qsizetype(page.bytes.size())));
+        return;
+    }
+#endif
+    if (!Utf8Validator::isValid(text)) {
+        normalise(QString::fromUtf8(page.bytes.data(), qsizetype(page.bytes.size())));
+        return;
+    }
+    m_text = std::string_view(out, copyWithoutLineFeeds(text.data(), text.size(), out));
+}
 
 NormalisedPage::NormalisedPage(std::string_view utf8)
 {
-    std::size_t begin = 0, end = utf8.size();
-    while (begin < end && isTrimmed(static_cast<unsigned char>(utf8[begin])))
-        ++begin;
-    while (end > begin && isTrimmed(static_cast<unsigned char>(utf8[end - 1])))
-        --end;
-    const std::string_view text = utf8.substr(begin, end - begin);
+    const std::string_view text = trimmedBytes(utf8);
     const void* firstLf = std::memchr(text.data(), '\n', text.size());
     if (!firstLf) {
         m_text = text;
@@ -103,6 +183,11 @@ NormalisedPage::NormalisedPage(std::string_view utf8)
 }
 
 NormalisedPage::NormalisedPage(QStringView text)
+{
+    normalise(text);
+}
+
+void NormalisedPage::normalise(QStringView text)
 {
     qsizetype begin = 0, end = text.size();
     while (begin < end && isTrimmed(text[begin].unicode()))

@@ -12,8 +12,16 @@
 class NormalisedPage
 {
 public:
+    // Bytes meant as UTF-8 that nobody has checked yet.
+    struct Unchecked {
+        std::string_view bytes;
+    };
+
     // Precondition: valid UTF-8.
     explicit NormalisedPage(std::string_view utf8);
+    // Checked in the same pass that trims and copies them; when they are not valid UTF-8, each
+    // invalid sequence counts as U+FFFD, as QString::fromUtf8 reads it.
+    explicit NormalisedPage(Unchecked page);
     // Unpaired surrogates, which UTF-8 cannot carry, become '?' as with QString::toUtf8().
     explicit NormalisedPage(QStringView text);
     ~NormalisedPage();
@@ -26,5 +34,7 @@ public:
     static constexpr std::size_t KeptBufferBytes = 64 * 1024 * 1024;
 
 private:
+    void normalise(QStringView text);
+
     std::string_view m_text;
 };

@@ -6,7 +6,7 @@
 #include "fetch/HttpUtilC.h"
 #include "fetch/IdentityLists.h"
 
-#include <string>
+#include <string_view>
 
 Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run)
 {
@@ -19,7 +19,7 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run)
         // Read now, not at the run's start: edits made meanwhile count.
         const RowInput row = run.rowStarted(m);
 
-        HttpUtil HttpClient(settings.TimeoutThreads);
+        HttpUtil HttpClient(settings.TimeoutThreads, context.transfers ? *context.transfers : nullptr);
         // An empty list gives an empty value, which sends no such header.
         const QString Referer = drawEntry(context.lists.ListReferers()).value_or(QString());
         const QString UserAgent = drawEntry(context.lists.ListUserAgents()).value_or(QString());
@@ -32,16 +32,22 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run)
                 fetch = false; // never a request without the proxy the user asked for
         }
 
-        std::string HtmlSource;
+        // The page stays in HttpClient's buffer; its UTF-8 is checked in the collector's first pass.
+        std::string_view HtmlSource;
+        bool utf8Checked = true;
         RowResult result;
         result.row = m;
         result.outcome = noProxyOutcome();
         if (fetch) {
-            HttpClient.GetPageUtf8(row.url, Referer, UserAgent, &proxyList, HtmlSource);
+            HtmlSource = HttpClient.GetPageView(row.url, Referer, UserAgent, &proxyList, utf8Checked);
             result.outcome = HttpClient.outcome().text;
         }
-        ApplyRegexToHtmlUtf8(HtmlSource, row.pattern, row.replacement, result.count, result.matches, result.values,
-            settings.RemoveDuplicated);
+        if (utf8Checked)
+            ApplyRegexToHtmlUtf8(HtmlSource, row.pattern, row.replacement, result.count, result.matches,
+                result.values, settings.RemoveDuplicated);
+        else
+            ApplyRegexToUncheckedUtf8(HtmlSource, row.pattern, row.replacement, result.count, result.matches,
+                &result.values, settings.RemoveDuplicated);
         run.rowFinished(std::move(result));
     };
 }

@@ -7,6 +7,7 @@
 
 class IdentityLists;
 class RunChannel;
+class TransferLoop;
 struct RunSettings;
 
 // What the jobs of a run read besides their row: the run settings and the identity lists, which
@@ -14,6 +15,9 @@ struct RunSettings;
 struct UrlJobContext {
     const RunSettings& settings;
     const IdentityLists& lists;
+    // Where the run's transfer loop is while a run goes (set before the run starts, cleared after its
+    // workers have ended); null, or pointing at null: each job's fetch runs on its own worker.
+    TransferLoop* const* transfers = nullptr;
 };
 
 // Makes the job of row m. When run (on a worker) it tests the abort flag, reads the row's inputs

@@ -15,7 +15,8 @@ struct FetchOutcome {
         TooManyRedirects,
         BadProxy,
         UnsupportedScheme,
-        Other
+        Other,
+        TooLarge
     };
     Kind kind = Kind::Ok;
     int httpStatus = 0; // final status when one arrived

@@ -1,7 +1,10 @@
 #include "fetch/HttpUtilC.h"
 
+#include "fetch/CurlShare.h"
 #include "fetch/PageDecoder.h"
 #include "fetch/ProxySettings.h"
+#include "fetch/TransferLoop.h"
+#include "fetch/Utf8Validator.h"
 
 #include <curl/curl.h>
 
@@ -9,8 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <iterator>
-#include <mutex>
 #include <system_error>
 
 namespace
@@ -29,57 +30,15 @@ constexpr long kReceiveBuffer = 100 * 1024;
 // connection is closed to make room for another's.
 constexpr long kPooledConnections = 128;
 
-// What every HttpUtil of the process shares: the DNS cache, TLS sessions and idle connections, so
-// a job's new handle reuses a connection an earlier job left open. Never cookies: each fetch
-// starts without any. Left alive to the end of the process (workers may still be fetching then).
-class SharedCaches
-{
-public:
-    SharedCaches()
-    {
-        m_share = curl_share_init();
-        if (!m_share)
-            return;
-        bool ok = curl_share_setopt(m_share, CURLSHOPT_LOCKFUNC, &SharedCaches::lock) == CURLSHE_OK
-            && curl_share_setopt(m_share, CURLSHOPT_UNLOCKFUNC, &SharedCaches::unlock) == CURLSHE_OK
-            && curl_share_setopt(m_share, CURLSHOPT_USERDATA, this) == CURLSHE_OK;
-        for (const curl_lock_data data :
-            { CURL_LOCK_DATA_DNS, CURL_LOCK_DATA_SSL_SESSION, CURL_LOCK_DATA_CONNECT })
-            ok = ok && curl_share_setopt(m_share, CURLSHOPT_SHARE, data) == CURLSHE_OK;
-        if (!ok) {
-            curl_share_cleanup(m_share);
-            m_share = nullptr;
-        }
-    }
+// libcurl's limit for one header line (CURL_MAX_HTTP_HEADER); it reports a longer one as "Out of memory".
+constexpr qsizetype kMaxHeaderLine = 100 * 1024;
 
-    // Null when libcurl could not make it: each handle then keeps its own caches.
-    CURLSH* handle() const { return m_share; }
+// A thread keeps at most this much page buffer between fetches.
+constexpr std::size_t kKeptBodyBytes = 64 * 1024 * 1024;
 
-private:
-    static std::mutex* mutexFor(void* self, curl_lock_data data)
-    {
-        auto* caches = static_cast<SharedCaches*>(self);
-        const auto index = std::size_t(data);
-        return index < std::size(caches->m_mutexes) ? &caches->m_mutexes[index] : nullptr;
-    }
-    static void lock(CURL*, curl_lock_data data, curl_lock_access, void* self)
-    {
-        if (std::mutex* m = mutexFor(self, data))
-            m->lock();
-    }
-    static void unlock(CURL*, curl_lock_data data, void* self)
-    {
-        if (std::mutex* m = mutexFor(self, data))
-            m->unlock();
-    }
-
-    CURLSH* m_share = nullptr;
-    std::mutex m_mutexes[CURL_LOCK_DATA_LAST];
-};
-
-// The multi handle of the calling thread, shared by every HttpUtil used there (a fetch adds its
-// handle and removes it before it returns): making one costs a socket pair and a dozen system
-// calls, which would otherwise be paid once per job.
+// The multi handle of the calling thread for fetches without a transfer loop, shared by every
+// HttpUtil used there (a fetch adds its handle and removes it before it returns): making one costs
+// a socket pair and a dozen system calls, which would otherwise be paid once per job.
 class ThreadMulti
 {
 public:
@@ -103,60 +62,106 @@ private:
     CURLM* m_multi;
 };
 
-CURLSH* initCurlOnce()
-{
-    static std::once_flag once;
-    static SharedCaches* caches = nullptr;
-    std::call_once(once, [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-        caches = new SharedCaches;
-    });
-    return caches->handle();
-}
-
-bool hasLineBreakOrNul(const QString& s)
-{
-    return s.contains(u'\r') || s.contains(u'\n') || s.contains(QChar(0));
-}
-
-QString secondsText(int seconds)
-{
-    return QStringLiteral("%1 s").arg(seconds);
-}
-
-} // namespace
-
-struct HttpUtil::Impl {
+// The easy handle, URL handle and page buffer of a thread, lent to one HttpUtil at a time: a job
+// makes a fetcher per row, and a fresh handle per row costs libcurl's set-up and a new buffer.
+// Nothing of a fetch survives in it but connections and caches: every fetch resets the options
+// and empties the cookie jar.
+struct Handles {
     CURL* easy = nullptr;
     CURLU* url = nullptr;
-    FetchOutcome outcome;
-
-    // State of the running fetch, touched by libcurl's callbacks.
     std::string body;
-    bool keepBody = false;
-    bool outOfMemory = false;
-    bool notModified = false;
-    bool waitingForData = false; // the read limit runs only while a request waits for its answer
-    Clock::time_point lastData;
-    char errorBuffer[CURL_ERROR_SIZE] = {};
     // The cookie engine is switched on once per handle. Not with an empty cookie file name: that
     // name stays on a list inside libcurl that curl_easy_reset never frees.
     bool cookieEngineOn = false;
 
-    Impl()
+    Handles()
     {
-        CURLSH* share = initCurlOnce();
+        CURLSH* share = CurlShare::get();
         easy = curl_easy_init();
         url = curl_url();
         // The reset before each fetch keeps the share.
         if (easy && share)
             curl_easy_setopt(easy, CURLOPT_SHARE, share);
     }
-    ~Impl()
+    ~Handles()
     {
         curl_url_cleanup(url);
         curl_easy_cleanup(easy);
     }
+    Handles(const Handles&) = delete;
+    Handles& operator=(const Handles&) = delete;
+
+    static std::unique_ptr<Handles> borrow()
+    {
+        if (spare())
+            return std::move(spare());
+        return std::make_unique<Handles>();
+    }
+    static void giveBack(std::unique_ptr<Handles> h)
+    {
+        if (spare())
+            return; // two fetchers lived on this thread at once; one set is enough
+        if (h->body.capacity() > kKeptBodyBytes)
+            h->body = std::string();
+        h->body.clear();
+        spare() = std::move(h);
+    }
+
+private:
+    static std::unique_ptr<Handles>& spare()
+    {
+        thread_local std::unique_ptr<Handles> kept;
+        return kept;
+    }
+};
+
+bool hasLineBreakOrNul(const QString& s)
+{
+    return s.contains(u'\r') || s.contains(u'\n') || s.contains(QChar(0));
+}
+
+QString secondsText(long long seconds)
+{
+    return QStringLiteral("%1 s").arg(seconds);
+}
+
+QString bytesText(std::uint64_t bytes)
+{
+    if (bytes % (1024 * 1024) == 0)
+        return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
+    if (bytes % 1024 == 0)
+        return QStringLiteral("%1 KiB").arg(bytes / 1024);
+    return QStringLiteral("%1 bytes").arg(bytes);
+}
+
+} // namespace
+
+struct HttpUtil::Impl final : TransferLoop::Watch {
+    std::unique_ptr<Handles> handles = Handles::borrow();
+    CURL* const easy = handles->easy;
+    CURLU* const url = handles->url;
+    std::string& body = handles->body;
+    TransferLoop* const loop;
+    FetchOutcome outcome;
+    std::string converted; // the page, when its charset needed a conversion
+    std::uint64_t maxPageBytes = DefaultMaxPageBytes;
+    int overallFactor = OverallBoundFactor;
+
+    // State of the running fetch, touched by libcurl's callbacks (on the loop's thread, if any).
+    bool keepBody = false;
+    bool outOfMemory = false;
+    bool notModified = false;
+    bool tooLarge = false;
+    bool waitingForData = false; // the read limit runs only while a request waits for its answer
+    Clock::time_point lastData;
+    Clock::duration readLimit {}; // zero: none
+    Clock::time_point overallDeadline;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    explicit Impl(TransferLoop* transferLoop) : loop(transferLoop) { }
+    ~Impl() { Handles::giveBack(std::move(handles)); }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
 
     void fail(FetchOutcome::Kind kind, QString text)
     {
@@ -164,12 +169,21 @@ struct HttpUtil::Impl {
         outcome.text = std::move(text);
     }
 
+    Clock::time_point deadline() const override
+    {
+        if (readLimit.count() > 0 && waitingForData)
+            return std::min(overallDeadline, lastData + readLimit);
+        return overallDeadline;
+    }
+
     bool checkUrl(const QString& address);
     bool configure(const QString& referer, const QString& userAgent, const ProxySettings& proxy, int timeoutInSec);
-    CURLcode perform(CURLM* multi, long long readLimitMs, bool& stalled);
-    void describeFailure(CURLcode rc, bool stalled, bool viaProxy, int timeoutInSec);
-    void fetch(const QString& address, const QString& referer, const QString& userAgent,
-        const QStringList* proxyParams, int timeoutInSec, std::string& page);
+    TransferLoop::Result perform();
+    TransferLoop::Result performHere(CURLM* multi);
+    void describeFailure(CURLcode rc, bool viaProxy, int timeoutInSec);
+    bool fetch(const QString& address, const QString& referer, const QString& userAgent,
+        const QStringList* proxyParams, int timeoutInSec);
+    std::string_view page(bool& utf8Checked);
 
     static size_t onHeader(char* data, size_t size, size_t count, void* self);
     static size_t onWrite(char* data, size_t size, size_t count, void* self);
@@ -198,6 +212,11 @@ size_t HttpUtil::Impl::onHeader(char* data, size_t size, size_t count, void* sel
         d->keepBody = status >= 200 && status < 300;
         curl_off_t length = -1;
         curl_easy_getinfo(d->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (d->keepBody && length > 0 && std::uint64_t(length) > d->maxPageBytes) {
+            // Announced too large: not a byte of it is read.
+            d->tooLarge = true;
+            return 0;
+        }
         if (d->keepBody && length > 0) {
             try {
                 d->body.reserve(size_t(std::min(length, kMaxReserve)));
@@ -216,6 +235,10 @@ size_t HttpUtil::Impl::onWrite(char* data, size_t size, size_t count, void* self
     d->lastData = Clock::now();
     if (!d->keepBody)
         return n; // the body of an error page is not wanted
+    if (d->body.size() + n > d->maxPageBytes) {
+        d->tooLarge = true;
+        return 0;
+    }
     try {
         d->body.append(data, n);
     } catch (const std::exception&) {
@@ -249,8 +272,18 @@ int HttpUtil::Impl::onResolverStart(void*, void*, void* self)
 
 bool HttpUtil::Impl::checkUrl(const QString& address)
 {
-    const QByteArray bytes = address.toUtf8();
-    // Spaces become %20, as browsers send them; a URL without a scheme is not guessed at.
+    QByteArray bytes = address.toUtf8();
+    // Spaces become %20, as browsers send them, also in the query (libcurl would make them '+' there).
+    const qsizetype query = bytes.indexOf('?');
+    if (query >= 0) {
+        const qsizetype fragment = bytes.indexOf('#', query);
+        const qsizetype end = fragment < 0 ? bytes.size() : fragment;
+        QByteArray inQuery = bytes.mid(query, end - query);
+        bytes.replace(query, end - query, inQuery.replace(" ", "%20"));
+    }
+    // The handle served the thread's earlier fetches: a relative URL would be resolved against theirs.
+    curl_url_set(url, CURLUPART_URL, nullptr, 0);
+    // A URL without a scheme is not guessed at.
     const CURLUcode uc = curl_url_set(
         url, CURLUPART_URL, bytes.constData(), CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE);
     if (uc != CURLUE_OK) {
@@ -289,14 +322,15 @@ bool HttpUtil::Impl::configure(
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, kMaxRedirects);
     set(CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
-    // A typical page in one read instead of several (libcurl's default is 16 KB).
-    set(CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    // A typical page in one read instead of several (libcurl's default is 16 KB). Refused, and
+    // not needed, while the handle still holds the buffer of an earlier fetch.
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBuffer);
 
     // Cookies live for one fetch: kept across its redirects, gone before the next.
-    if (!cookieEngineOn) {
+    if (!handles->cookieEngineOn) {
         // Any cookie line starts the engine; the jar is emptied right below.
         set(CURLOPT_COOKIELIST, "Set-Cookie: glimmerpick=0; domain=invalid");
-        cookieEngineOn = ok;
+        handles->cookieEngineOn = ok;
     }
     set(CURLOPT_COOKIELIST, "ALL");
 
@@ -343,49 +377,54 @@ bool HttpUtil::Impl::configure(
     return ok;
 }
 
-// curl_easy_perform's loop, with the read limit measured to the millisecond from the last byte received.
-CURLcode HttpUtil::Impl::perform(CURLM* multi, long long readLimitMs, bool& stalled)
+TransferLoop::Result HttpUtil::Impl::perform()
 {
-    stalled = false;
+    if (loop && loop->running())
+        return loop->perform(easy, *this);
+    CURLM* multi = ThreadMulti::current();
+    if (!multi)
+        return { TransferLoop::End::Done, int(CURLE_FAILED_INIT) };
+    return performHere(multi);
+}
+
+// curl_easy_perform's loop, with the read limit measured to the millisecond from the last byte received.
+TransferLoop::Result HttpUtil::Impl::performHere(CURLM* multi)
+{
+    using End = TransferLoop::End;
     if (curl_multi_add_handle(multi, easy) != CURLM_OK)
-        return CURLE_FAILED_INIT;
-    CURLcode result = CURLE_OK;
+        return { End::Done, int(CURLE_FAILED_INIT) };
+    TransferLoop::Result result { End::Done, int(CURLE_OK) };
     int running = 1;
     while (running) {
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
-            result = CURLE_FAILED_INIT;
+            result.code = int(CURLE_FAILED_INIT);
             break;
         }
         if (!running)
             break;
-        int waitMs = 1000;
-        if (readLimitMs > 0 && waitingForData) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                lastData + std::chrono::milliseconds(readLimitMs) - Clock::now());
-            if (left.count() <= 0) {
-                stalled = true;
-                break;
-            }
-            waitMs = int(std::min<long long>(left.count(), waitMs));
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline() - Clock::now());
+        if (left.count() <= 0) {
+            result.end = End::Deadline;
+            break;
         }
-        curl_multi_poll(multi, nullptr, 0, waitMs, nullptr);
+        curl_multi_poll(multi, nullptr, 0, int(std::min<long long>(left.count(), 1000)), nullptr);
     }
-    if (!stalled && result == CURLE_OK) {
+    if (result.end == End::Done && result.code == int(CURLE_OK)) {
         int queued = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy)
-                result = msg->data.result;
+                result.code = int(msg->data.result);
         }
     }
     curl_multi_remove_handle(multi, easy);
     return result;
 }
 
-void HttpUtil::Impl::describeFailure(CURLcode rc, bool stalled, bool viaProxy, int timeoutInSec)
+void HttpUtil::Impl::describeFailure(CURLcode rc, bool viaProxy, int timeoutInSec)
 {
     using Kind = FetchOutcome::Kind;
-    if (stalled)
-        return fail(Kind::Timeout, QStringLiteral("timed out after ") + secondsText(timeoutInSec));
+    if (tooLarge)
+        return fail(Kind::TooLarge, QStringLiteral("page larger than ") + bytesText(maxPageBytes));
     if (outOfMemory)
         return fail(Kind::Other, QStringLiteral("page too large for memory"));
     long connectCode = 0;
@@ -433,6 +472,10 @@ void HttpUtil::Impl::describeFailure(CURLcode rc, bool stalled, bool viaProxy, i
         if (std::strstr(errorBuffer, "HTTP/0.9"))
             return fail(Kind::Other, QStringLiteral("reply is not HTTP"));
         return fail(Kind::UnsupportedScheme, QStringLiteral("redirect to an unsupported scheme"));
+    case CURLE_OUT_OF_MEMORY:
+        // Not ours (that one is outOfMemory): libcurl says so when a header line passes its limit
+        // or the request outgrows its buffer.
+        return fail(Kind::Other, QStringLiteral("header line too long"));
     case CURLE_GOT_NOTHING:
         return fail(Kind::Other, QStringLiteral("empty reply from server"));
     case CURLE_PARTIAL_FILE:
@@ -446,74 +489,155 @@ void HttpUtil::Impl::describeFailure(CURLcode rc, bool stalled, bool viaProxy, i
     fail(Kind::Other, QString::fromUtf8(reason).trimmed());
 }
 
-void HttpUtil::Impl::fetch(const QString& address, const QString& referer, const QString& userAgent,
-    const QStringList* proxyParams, int timeoutInSec, std::string& page)
+bool HttpUtil::Impl::fetch(const QString& address, const QString& referer, const QString& userAgent,
+    const QStringList* proxyParams, int timeoutInSec)
 {
     using Kind = FetchOutcome::Kind;
-    page.clear();
+    using End = TransferLoop::End;
     outcome = FetchOutcome();
+    converted = std::string();
     body.clear();
     keepBody = false;
     outOfMemory = false;
     notModified = false;
+    tooLarge = false;
     waitingForData = false;
     errorBuffer[0] = '\0';
 
-    CURLM* multi = ThreadMulti::current();
-    if (!easy || !multi || !url)
-        return fail(Kind::Other, QStringLiteral("network library could not start"));
+    if (!easy || !url) {
+        fail(Kind::Other, QStringLiteral("network library could not start"));
+        return false;
+    }
+    // Cut short at the NUL, it would be another address.
+    if (address.contains(QChar(0))) {
+        fail(Kind::Other, QStringLiteral("URL holds a NUL character"));
+        return false;
+    }
     if (!checkUrl(address))
-        return;
+        return false;
     const ProxySettings proxy = parseProxyParams(proxyParams);
-    if (!proxy.valid)
-        return fail(Kind::BadProxy, proxy.error);
-    if (hasLineBreakOrNul(userAgent) || hasLineBreakOrNul(referer))
-        return fail(Kind::Other, QStringLiteral("line break in User-Agent or Referer"));
+    if (!proxy.valid) {
+        fail(Kind::BadProxy, proxy.error);
+        return false;
+    }
+    if (hasLineBreakOrNul(userAgent) || hasLineBreakOrNul(referer)) {
+        fail(Kind::Other, QStringLiteral("line break in User-Agent or Referer"));
+        return false;
+    }
+    // Counted in UTF-16 units: at most three bytes each, and far below the limit when it matters.
+    if (userAgent.size() > kMaxHeaderLine || referer.size() > kMaxHeaderLine) {
+        fail(Kind::Other, QStringLiteral("header line too long"));
+        return false;
+    }
     // A negative connect limit has expired before the connection starts.
-    if (timeoutInSec <= 0)
-        return fail(Kind::Timeout, QStringLiteral("timed out after ") + secondsText(0));
+    if (timeoutInSec <= 0) {
+        fail(Kind::Timeout, QStringLiteral("timed out after ") + secondsText(0));
+        return false;
+    }
     if (!configure(referer, userAgent, proxy, timeoutInSec))
-        return;
+        return false;
 
-    bool stalled = false;
-    const CURLcode rc = perform(multi, timeoutInSec * 1000LL, stalled);
+    const auto overall = std::chrono::seconds(std::int64_t(timeoutInSec) * overallFactor);
+    readLimit = std::chrono::seconds(timeoutInSec);
+    lastData = Clock::now();
+    overallDeadline = lastData + overall;
+    const TransferLoop::Result result = perform();
+
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     outcome.httpStatus = int(status);
-    if (notModified)
-        return fail(Kind::HttpStatus, QStringLiteral("HTTP 304"));
-    if (stalled || rc != CURLE_OK)
-        return describeFailure(rc, stalled, proxy.enabled, timeoutInSec);
+    if (result.end == End::Deadline) {
+        if (Clock::now() >= overallDeadline)
+            fail(Kind::Timeout, QStringLiteral("stopped after %1 in all").arg(secondsText(overall.count())));
+        else
+            fail(Kind::Timeout, QStringLiteral("timed out after ") + secondsText(timeoutInSec));
+        return false;
+    }
+    if (result.end == End::Stopped) {
+        fail(Kind::Other, QStringLiteral("stopped before the page came"));
+        return false;
+    }
+    const auto rc = CURLcode(result.code);
+    if (notModified) {
+        fail(Kind::HttpStatus, QStringLiteral("HTTP 304"));
+        return false;
+    }
+    if (rc != CURLE_OK) {
+        describeFailure(rc, proxy.enabled, timeoutInSec);
+        return false;
+    }
     if (status < 200 || status >= 300) {
         if (status == 407 && proxy.enabled)
-            return fail(Kind::ProxyAuth, QStringLiteral("proxy authentication failed (HTTP 407)"));
-        return fail(Kind::HttpStatus, QStringLiteral("HTTP %1").arg(status));
+            fail(Kind::ProxyAuth, QStringLiteral("proxy authentication failed (HTTP 407)"));
+        else
+            fail(Kind::HttpStatus, QStringLiteral("HTTP %1").arg(status));
+        return false;
     }
-    const char* contentType = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
-    page = decodePageToUtf8(std::move(body), contentType ? std::string_view(contentType) : std::string_view());
-    body = std::string();
+    return true;
 }
 
-HttpUtil::HttpUtil(int TimeoutInSeconds) : TimeoutInSec(TimeoutInSeconds), m_impl(std::make_unique<Impl>()) { }
+std::string_view HttpUtil::Impl::page(bool& utf8Checked)
+{
+    const char* contentType = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &contentType);
+    try {
+        return pageUtf8View(
+            body, contentType ? std::string_view(contentType) : std::string_view(), converted, utf8Checked);
+    } catch (const std::bad_alloc&) {
+        fail(FetchOutcome::Kind::Other, QStringLiteral("page too large for memory"));
+        utf8Checked = true;
+        return {};
+    }
+}
+
+HttpUtil::HttpUtil(int TimeoutInSeconds, TransferLoop* loop) :
+    TimeoutInSec(TimeoutInSeconds), m_impl(std::make_unique<Impl>(loop))
+{
+}
 
 HttpUtil::~HttpUtil() = default;
+
+std::string_view HttpUtil::GetPageView(const QString& UrlAddress, const QString& Referer, const QString& UserAgent,
+    const QStringList* ProxyParams, bool& utf8Checked)
+{
+    utf8Checked = true;
+    if (!m_impl->fetch(UrlAddress, Referer, UserAgent, ProxyParams, TimeoutInSec))
+        return {};
+    return m_impl->page(utf8Checked);
+}
 
 void HttpUtil::GetPageUtf8(const QString& UrlAddress, const QString& Referer, const QString& UserAgent,
     const QStringList* ProxyParams, std::string& pageUtf8)
 {
-    m_impl->fetch(UrlAddress, Referer, UserAgent, ProxyParams, TimeoutInSec, pageUtf8);
+    pageUtf8.clear();
+    bool checked = true;
+    const std::string_view text = GetPageView(UrlAddress, Referer, UserAgent, ProxyParams, checked);
+    if (!checked && !Utf8Validator::isValid(text))
+        pageUtf8 = repairedUtf8(text);
+    else
+        pageUtf8.assign(text);
 }
 
 void HttpUtil::GetPage(const QString& UrlAddress, const QString& Referer, const QString& UserAgent,
     const QStringList* ProxyParams, QString& pageContent)
 {
-    std::string utf8;
-    m_impl->fetch(UrlAddress, Referer, UserAgent, ProxyParams, TimeoutInSec, utf8);
-    pageContent = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    bool checked = true;
+    const std::string_view text = GetPageView(UrlAddress, Referer, UserAgent, ProxyParams, checked);
+    // fromUtf8 reads invalid sequences as U+FFFD itself.
+    pageContent = QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 const FetchOutcome& HttpUtil::outcome() const
 {
     return m_impl->outcome;
+}
+
+void HttpUtil::setMaxPageBytes(std::uint64_t bytes)
+{
+    m_impl->maxPageBytes = std::max<std::uint64_t>(bytes, 1);
+}
+
+void HttpUtil::setOverallBoundFactor(int factor)
+{
+    m_impl->overallFactor = std::max(factor, 1);
 }

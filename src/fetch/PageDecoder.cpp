@@ -1,5 +1,6 @@
 #include "fetch/PageDecoder.h"
 
+#include "fetch/Utf8Validator.h"
 #include "text/FileUtil.h"
 
 #include <QByteArrayView>
@@ -12,11 +13,6 @@
 #include <iconv.h>
 #include <optional>
 #include <string_view>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#include <tmmintrin.h>
-#endif
 
 namespace
 {
@@ -275,13 +271,16 @@ Charset detectCharset(std::string_view body, std::string_view contentTypeHeader)
     return {};
 }
 
-std::string latin1ToUtf8(std::string body)
+std::size_t highBytes(std::string_view text)
 {
     std::size_t high = 0;
-    for (const char c : body)
+    for (const char c : text)
         high += static_cast<unsigned char>(c) >> 7;
-    if (high == 0)
-        return body;
+    return high;
+}
+
+std::string latin1ToUtf8(std::string_view body, std::size_t high)
+{
     std::string out;
     out.reserve(body.size() + high);
     for (const char c : body) {
@@ -294,192 +293,6 @@ std::string latin1ToUtf8(std::string body)
         }
     }
     return out;
-}
-
-#if defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
-#define GLIMMERPICK_SSSE3_UTF8 1
-
-// Keiser and Lemire's check ("Validating UTF-8 in less than one instruction per byte"): three
-// table look-ups per 16 bytes classify every pair of neighbouring bytes; a block of ASCII costs
-// one test. Pages with many accented or CJK words spend most of their decoding time here.
-namespace utf8simd
-{
-
-enum : std::uint8_t {
-    TooShort = 1 << 0,
-    TooLong = 1 << 1,
-    Overlong3 = 1 << 2,
-    TooLarge = 1 << 3,
-    Surrogate = 1 << 4,
-    Overlong2 = 1 << 5,
-    TooLarge1000 = 1 << 6,
-    Overlong4 = 1 << 6,
-    TwoConts = 1 << 7,
-    Carry = TooShort | TooLong | TwoConts,
-};
-
-__attribute__((target("ssse3"))) inline __m128i lookup(__m128i nibbles, __m128i table)
-{
-    return _mm_shuffle_epi8(table, nibbles);
-}
-
-__attribute__((target("ssse3"))) inline __m128i table(std::uint8_t a, std::uint8_t b, std::uint8_t c,
-    std::uint8_t d, std::uint8_t e, std::uint8_t f, std::uint8_t g, std::uint8_t h, std::uint8_t i, std::uint8_t j,
-    std::uint8_t k, std::uint8_t l, std::uint8_t m, std::uint8_t n, std::uint8_t o, std::uint8_t p)
-{
-    return _mm_setr_epi8(char(a), char(b), char(c), char(d), char(e), char(f), char(g), char(h), char(i), char(j),
-        char(k), char(l), char(m), char(n), char(o), char(p));
-}
-
-// The error bits of one block, given the block before it.
-__attribute__((target("ssse3"))) inline __m128i blockErrors(__m128i input, __m128i previous)
-{
-    const __m128i low = _mm_set1_epi8(0x0F);
-    const __m128i prev1 = _mm_alignr_epi8(input, previous, 15);
-    const __m128i byte1High = lookup(_mm_and_si128(_mm_srli_epi16(prev1, 4), low),
-        table(TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TwoConts, TwoConts, TwoConts,
-            TwoConts, TooShort | Overlong2, TooShort, TooShort | Overlong3 | Surrogate,
-            TooShort | TooLarge | TooLarge1000 | Overlong4));
-    constexpr std::uint8_t big = Carry | TooLarge | TooLarge1000;
-    const __m128i byte1Low = lookup(_mm_and_si128(prev1, low),
-        table(Carry | Overlong3 | Overlong2 | Overlong4, Carry | Overlong2, Carry, Carry, Carry | TooLarge, big,
-            big, big, big, big, big, big, big, big | Surrogate, big, big));
-    constexpr std::uint8_t cont = TooLong | Overlong2 | TwoConts;
-    const __m128i byte2High = lookup(_mm_and_si128(_mm_srli_epi16(input, 4), low),
-        table(TooShort, TooShort, TooShort, TooShort, TooShort, TooShort, TooShort, TooShort,
-            cont | Overlong3 | TooLarge1000 | Overlong4, cont | Overlong3 | TooLarge, cont | Surrogate | TooLarge,
-            cont | Surrogate | TooLarge, TooShort, TooShort, TooShort, TooShort));
-    const __m128i special = _mm_and_si128(_mm_and_si128(byte1High, byte1Low), byte2High);
-    // Third and fourth bytes of three- and four-byte sequences must be continuations.
-    const __m128i prev2 = _mm_alignr_epi8(input, previous, 14);
-    const __m128i prev3 = _mm_alignr_epi8(input, previous, 13);
-    const __m128i must23 = _mm_or_si128(_mm_subs_epu8(prev2, _mm_set1_epi8(char(0xE0 - 0x80))),
-        _mm_subs_epu8(prev3, _mm_set1_epi8(char(0xF0 - 0x80))));
-    return _mm_xor_si128(_mm_and_si128(must23, _mm_set1_epi8(char(0x80))), special);
-}
-
-// Non-zero where the block ends inside a sequence that the next block must complete.
-__attribute__((target("ssse3"))) inline __m128i incompleteAtEnd(__m128i input)
-{
-    const __m128i limits
-        = _mm_setr_epi8(char(255), char(255), char(255), char(255), char(255), char(255), char(255), char(255),
-            char(255), char(255), char(255), char(255), char(255), char(0xF0 - 1), char(0xE0 - 1), char(0xC0 - 1));
-    return _mm_subs_epu8(input, limits);
-}
-
-struct State {
-    __m128i error = _mm_setzero_si128();
-    __m128i previous = _mm_setzero_si128();
-    __m128i previousIncomplete = _mm_setzero_si128();
-};
-
-__attribute__((target("ssse3"))) inline void step(State& state, __m128i input)
-{
-    if (_mm_movemask_epi8(input) == 0) {
-        state.error = _mm_or_si128(state.error, state.previousIncomplete);
-    } else {
-        state.error = _mm_or_si128(state.error, blockErrors(input, state.previous));
-        state.previousIncomplete = incompleteAtEnd(input);
-    }
-    state.previous = input;
-}
-
-inline bool clean(__m128i error)
-{
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) == 0xFFFF;
-}
-
-__attribute__((target("ssse3"))) bool isValid(std::string_view text)
-{
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    State state;
-    for (; end - p >= 16; p += 16) {
-        step(state, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-        // Now and then, so that an invalid page stops early but a valid one pays no test per block.
-        if ((reinterpret_cast<std::uintptr_t>(p) & 0x3F0) == 0 && !clean(state.error))
-            return false;
-    }
-    if (p < end) {
-        // The rest, padded with zeros: ASCII, which also shows a sequence cut short by the end.
-        alignas(16) char last[16] = {};
-        std::memcpy(last, p, std::size_t(end - p));
-        step(state, _mm_load_si128(reinterpret_cast<const __m128i*>(last)));
-    }
-    return clean(_mm_or_si128(state.error, state.previousIncomplete));
-}
-
-} // namespace utf8simd
-#endif
-
-// The same answer as QByteArrayView::isValidUtf8 (no overlong forms, surrogates or code points
-// above U+10FFFF), at a fraction of its cost on pages that are mostly ASCII: those runs are
-// skipped 16 bytes at a time.
-bool isValidUtf8Scalar(std::string_view text)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* const end = p + text.size();
-    while (p < end) {
-#ifdef __SSE2__
-        while (end - p >= 16) {
-            const int high = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-            if (high != 0) {
-                p += __builtin_ctz(unsigned(high));
-                break;
-            }
-            p += 16;
-        }
-        if (p == end)
-            break;
-#endif
-        const unsigned char lead = *p;
-        if (lead < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra = 0;
-        char32_t cp = 0;
-        char32_t least = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1, cp = lead & 0x1F, least = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2, cp = lead & 0x0F, least = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3, cp = lead & 0x07, least = 0x10000;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int i = 1; i <= extra; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        p += extra + 1;
-    }
-    return true;
-}
-
-bool isValidUtf8(std::string_view text)
-{
-#ifdef GLIMMERPICK_SSSE3_UTF8
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    if (ssse3)
-        return utf8simd::isValid(text);
-#endif
-    return isValidUtf8Scalar(text);
-}
-
-std::string utf8Checked(std::string body)
-{
-    if (isValidUtf8(body))
-        return body;
-    // Rare: Qt's decoder puts U+FFFD for every invalid sequence.
-    const QByteArray fixed = QString::fromUtf8(body.data(), qsizetype(body.size())).toUtf8();
-    return std::string(fixed.constData(), std::size_t(fixed.size()));
 }
 
 std::string fromQString(const QString& text)
@@ -539,35 +352,69 @@ std::string pageCharsetName(std::string_view body, std::string_view contentType)
     return detectCharset(body, contentType).name;
 }
 
-std::string decodePageToUtf8(std::string body, std::string_view contentType)
+std::string_view pageUtf8View(
+    std::string_view body, std::string_view contentType, std::string& converted, bool& utf8Checked)
 {
+    utf8Checked = true;
     const Charset cs = detectCharset(body, contentType);
-    if (cs.bomLength)
-        body.erase(0, cs.bomLength);
+    body.remove_prefix(cs.bomLength);
+    const auto latin1 = [&]() -> std::string_view {
+        const std::size_t high = highBytes(body);
+        if (high == 0)
+            return body;
+        converted = latin1ToUtf8(body, high);
+        return converted;
+    };
     if (cs.name.empty())
-        return latin1ToUtf8(std::move(body));
+        return latin1();
 
     const std::optional<QStringConverter::Encoding> qtEncoding
         = QStringConverter::encodingForName(cs.name.c_str());
     if (qtEncoding && *qtEncoding != QStringConverter::System) {
         switch (*qtEncoding) {
         case QStringConverter::Utf8:
-            return utf8Checked(std::move(body));
+            utf8Checked = false;
+            return body;
         case QStringConverter::Latin1:
-            return latin1ToUtf8(std::move(body));
+            return latin1();
         default: {
             QStringDecoder decoder(*qtEncoding);
-            return fromQString(decoder.decode(QByteArrayView(body.data(), qsizetype(body.size()))));
+            converted = fromQString(decoder.decode(QByteArrayView(body.data(), qsizetype(body.size()))));
+            return converted;
         }
         }
     }
     // ASCII pages often carry non-ASCII bytes anyway; Latin-1 keeps every byte.
     if (cs.name == "us-ascii" || cs.name == "ascii")
-        return latin1ToUtf8(std::move(body));
+        return latin1();
     // The shared Windows-1252 table keeps the five bytes iconv rejects.
-    if (cs.name == "windows-1252" || cs.name == "cp1252" || cs.name == "x-cp1252")
-        return fromQString(decodeWindows1252(body.data(), qsizetype(body.size())));
-    if (std::optional<std::string> converted = iconvToUtf8(cs.name, body))
-        return std::move(*converted);
-    return latin1ToUtf8(std::move(body));
+    if (cs.name == "windows-1252" || cs.name == "cp1252" || cs.name == "x-cp1252") {
+        converted = fromQString(decodeWindows1252(body.data(), qsizetype(body.size())));
+        return converted;
+    }
+    if (std::optional<std::string> iconvConverted = iconvToUtf8(cs.name, body)) {
+        converted = std::move(*iconvConverted);
+        return converted;
+    }
+    return latin1();
+}
+
+std::string repairedUtf8(std::string_view text)
+{
+    // Qt's decoder puts U+FFFD for every invalid sequence.
+    return fromQString(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+std::string decodePageToUtf8(std::string body, std::string_view contentType)
+{
+    std::string converted;
+    bool checked = true;
+    const std::string_view text = pageUtf8View(body, contentType, converted, checked);
+    const bool inBody = text.data() >= body.data() && text.data() <= body.data() + body.size();
+    if (!inBody)
+        return converted;
+    if (!checked && !Utf8Validator::isValid(text))
+        return repairedUtf8(text);
+    body.erase(0, std::size_t(text.data() - body.data()));
+    return body;
 }

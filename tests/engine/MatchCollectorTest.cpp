@@ -25,16 +25,19 @@ void PrintTo(const Collected& c, std::ostream* os)
     ::PrintTo(c.text, os);
 }
 
-// Runs both entry points and insists that they agree.
+// Runs the three entry points and insists that they agree.
 Collected collect(
     const QString& page, const QString& pattern, const QString& replacement = {}, bool unique = false)
 {
-    Collected fromText, fromUtf8;
+    Collected fromText, fromUtf8, fromUnchecked;
     ApplyRegexToHtml(page, pattern, replacement, fromText.count, fromText.text, unique);
     const QByteArray utf8 = page.toUtf8();
-    ApplyRegexToHtmlUtf8(std::string_view(utf8.constData(), std::size_t(utf8.size())), pattern, replacement,
-        fromUtf8.count, fromUtf8.text, unique);
+    const std::string_view bytes(utf8.constData(), std::size_t(utf8.size()));
+    ApplyRegexToHtmlUtf8(bytes, pattern, replacement, fromUtf8.count, fromUtf8.text, unique);
     EXPECT_EQ(fromText, fromUtf8) << "the QString and UTF-8 entry points differ";
+    ApplyRegexToUncheckedUtf8(
+        bytes, pattern, replacement, fromUnchecked.count, fromUnchecked.text, nullptr, unique);
+    EXPECT_EQ(fromText, fromUnchecked) << "the QString and unchecked UTF-8 entry points differ";
     return fromText;
 }
 
@@ -117,6 +120,11 @@ TEST(MatchCollector, PageTextIsAlwaysValidUtf8)
     const QString fromBadBytes = QString::fromUtf8("a\xff\xfe"
                                                    "b\xc3");
     EXPECT_EQ(collect(fromBadBytes, ".+"), (Collected { 1, "a\ufffd\ufffdb\ufffd" }));
+    Collected unchecked;
+    ApplyRegexToUncheckedUtf8("a\xff\xfe"
+                              "b\xc3",
+        ".+", "", unchecked.count, unchecked.text, nullptr, false);
+    EXPECT_EQ(unchecked, (Collected { 1, "a\ufffd\ufffdb\ufffd" }));
     const QString surrogates = QStringLiteral("x") + QChar(0xD800) + "y" + QChar(0xDC00) + "z" + QChar(0xD83D);
     EXPECT_EQ(collect(surrogates, ".+"), (Collected { 1, "x?y?z?" }));
     const QString pair = QStringLiteral("a\U0001F600b");

@@ -41,6 +41,7 @@ TEST(NormalisedPage, TrimsAndDeletesLineFeeds)
     for (const auto& c : cases) {
         EXPECT_EQ(NormalisedPage(c.page).utf8(), c.expected);
         EXPECT_EQ(NormalisedPage(QStringView(QString::fromStdString(c.page))).utf8(), c.expected);
+        EXPECT_EQ(NormalisedPage(NormalisedPage::Unchecked { c.page }).utf8(), c.expected);
     }
 }
 
@@ -61,6 +62,7 @@ TEST(NormalisedPage, LineFeedsAnywhereInTheChunks)
         SCOPED_TRACE(page);
         ASSERT_EQ(NormalisedPage(page).utf8(), reference(page));
         ASSERT_EQ(NormalisedPage(QStringView(QString::fromStdString(page))).utf8(), reference(page));
+        ASSERT_EQ(NormalisedPage(NormalisedPage::Unchecked { page }).utf8(), reference(page));
     }
 }
 
@@ -75,5 +77,27 @@ TEST(NormalisedPage, SurrogatePairsAcrossSliceEdges)
         text[10] = u'\n';
         const QByteArray utf8 = text.toUtf8();
         EXPECT_EQ(NormalisedPage(QStringView(text)).utf8(), reference(utf8.toStdString())) << at;
+    }
+}
+
+// Unchecked bytes are checked in the pass that copies them: valid or not, the result is what Qt's
+// reading of the bytes gives. Sequences of every length, cut short, overlong, surrogates and stray
+// continuation bytes, at every offset of the 16-byte blocks and near the end.
+TEST(NormalisedPage, UncheckedBytesReadAsQtReadsThem)
+{
+    const std::string pieces[] = { "a", "\n", " ", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\xc3",
+        "\xe2\x82", "\xf0\x9f\x98", "\x80", "\xbf", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80",
+        "\xff", "\xf8\x88\x80\x80\x80" };
+    std::mt19937 random(11);
+    for (int round = 0; round < 4000; ++round) {
+        const bool valid = round % 2 == 0; // half of them made of valid pieces only
+        std::string page;
+        const std::size_t count = random() % 40;
+        for (std::size_t i = 0; i < count; ++i)
+            page += pieces[random() % (valid ? 6 : std::size(pieces))];
+        const QString qt = QString::fromUtf8(page.data(), qsizetype(page.size()));
+        const std::string expected(NormalisedPage(QStringView(qt)).utf8());
+        ASSERT_EQ(NormalisedPage(NormalisedPage::Unchecked { page }).utf8(), expected)
+            << ::testing::PrintToString(page);
     }
 }

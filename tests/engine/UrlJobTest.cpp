@@ -4,6 +4,7 @@
 #include "engine/RunSettings.h"
 #include "engine/UrlJob.h"
 #include "fetch/IdentityLists.h"
+#include "fetch/TransferLoop.h"
 #include "results/StringGridUtil.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
@@ -25,11 +26,13 @@ namespace
 const char* const Page = "<p>write to a@x.org or b@y.org</p>";
 const char* const EmailPattern = "[a-z]+@[a-z]+\\.org";
 
-// Real jobs over the recorder, against a server on 127.0.0.1; no start pause.
+// Real jobs over the recorder, against a server on 127.0.0.1, fetching through a transfer loop as a
+// run does; no start pause.
 class UrlJobTest : public ::testing::Test
 {
 protected:
-    UrlJobTest() : controller(grid, settings, urlJobFactory({ settings, lists }), 0), view(controller)
+    UrlJobTest() :
+        controller(grid, settings, urlJobFactory({ settings, lists, &transfersOfRun }), 0), view(controller)
     {
         setList(IdentityKind::Referers, "https://ref.example/\n");
         setList(IdentityKind::UserAgents, "TestAgent/1.0\n");
@@ -67,6 +70,8 @@ protected:
     IdentityLists lists;
     ResultsModel grid;
     RunSettings settings;
+    TransferLoop transfers;
+    TransferLoop* transfersOfRun = &transfers;
     RunController controller;
     RunRecorder view;
 };
