@@ -1,14 +1,22 @@
 #include "engine/Pcre2Pattern.h"
 
+#include "engine/MatchDeadline.h"
+
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 
+static_assert(Pcre2Pattern::Stopped == PCRE2_ERROR_CALLOUT);
+
 namespace
 {
+
+// The three compiled forms of one pattern (see the class comment).
+enum class Form { AsWritten, LeadCallout, Guarded };
 
 std::string errorText(int code)
 {
@@ -18,7 +26,89 @@ std::string errorText(int code)
                  : std::string(reinterpret_cast<char*>(buffer), std::size_t(n));
 }
 
-std::shared_ptr<pcre2_code> compile(std::string_view patternUtf8, Pcre2Pattern::Case caseMode)
+std::size_t nextCharacter(std::string_view text, std::size_t at)
+{
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+        ++at;
+    return at;
+}
+
+bool isMeta(char c)
+{
+    return c != 0 && std::strchr("\\^$.|?*+()[]{}", c) != nullptr;
+}
+
+// True unless every top-level part of the pattern is one sequence: no "|" outside groups and
+// classes. Unsure (quoting, comments, extended mode, unbalanced) counts as true.
+bool mayHaveTopLevelAlternative(std::string_view p)
+{
+    int depth = 0;
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const char c = p[i];
+        if (c == '\\') {
+            if (i + 1 < p.size() && p[i + 1] == 'Q')
+                return true;
+            ++i;
+        } else if (c == '[') {
+            ++i;
+            if (i < p.size() && p[i] == '^')
+                ++i;
+            if (i < p.size() && p[i] == ']')
+                ++i;
+            for (; i < p.size() && p[i] != ']'; ++i) {
+                if (p[i] == '\\') {
+                    ++i;
+                } else if (p[i] == '[' && i + 1 < p.size() && p[i + 1] == ':') {
+                    const std::size_t close = p.find(":]", i + 2);
+                    if (close == std::string_view::npos)
+                        return true;
+                    i = close + 1;
+                }
+            }
+            if (i >= p.size())
+                return true;
+        } else if (c == '(') {
+            if (p.substr(i, 3) == "(?#")
+                return true;
+            if (p.substr(i, 2) == "(?") {
+                // Option letters: extended mode would make "#" start a comment.
+                for (std::size_t j = i + 2;
+                     j < p.size() && std::strchr("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ^-", p[j]);
+                     ++j) {
+                    if (p[j] == 'x')
+                        return true;
+                }
+            }
+            ++depth;
+        } else if (c == ')') {
+            if (--depth < 0)
+                return true;
+        } else if (c == '|' && depth == 0) {
+            return true;
+        }
+    }
+    return depth != 0;
+}
+
+// Where the literal text that every match begins with ends (two characters at least), or 0.
+// A callout placed there is reached only by start positions that get past that text.
+std::size_t leadingTextEnd(std::string_view p)
+{
+    std::size_t end = 0, lastStart = 0, characters = 0;
+    while (end < p.size() && !isMeta(p[end])) {
+        lastStart = end;
+        end = nextCharacter(p, end);
+        ++characters;
+    }
+    if (end < p.size() && std::strchr("?*+{", p[end])) {
+        end = lastStart; // the last character is repeated, not part of the fixed text
+        --characters;
+    }
+    return characters >= 2 && !mayHaveTopLevelAlternative(p) ? end : 0;
+}
+
+std::shared_ptr<pcre2_code> compile(std::string_view patternUtf8, Pcre2Pattern::Case caseMode, Form form)
 {
     pcre2_compile_context* compileContext = pcre2_compile_context_create(nullptr);
     if (!compileContext)
@@ -27,17 +117,28 @@ std::shared_ptr<pcre2_code> compile(std::string_view patternUtf8, Pcre2Pattern::
     std::uint32_t options = PCRE2_UTF | PCRE2_NEVER_BACKSLASH_C;
     if (caseMode == Pcre2Pattern::Case::Insensitive)
         options |= PCRE2_CASELESS;
+    std::string text(patternUtf8);
+    if (form == Form::LeadCallout)
+        text.insert(leadingTextEnd(patternUtf8), "(?C)");
+    if (form == Form::Guarded)
+        options |= PCRE2_AUTO_CALLOUT | PCRE2_USE_OFFSET_LIMIT;
     int error = 0;
     PCRE2_SIZE errorOffset = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(patternUtf8.data()), patternUtf8.size(), options,
-        &error, &errorOffset, compileContext);
+    pcre2_code* code = pcre2_compile(
+        reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), options, &error, &errorOffset, compileContext);
     pcre2_compile_context_free(compileContext);
     if (!code)
         throw PatternError(errorText(error) + " at offset " + std::to_string(errorOffset));
     std::shared_ptr<pcre2_code> owned(code, pcre2_code_free);
-    // Fails for lack of JIT support or executable memory; pcre2_match then interprets.
-    pcre2_jit_compile(code, PCRE2_JIT_COMPLETE);
+    // Fails for lack of JIT support or executable memory; pcre2_match then interprets. The pattern
+    // as written is also made ready for the partial matching of slices.
+    pcre2_jit_compile(code, PCRE2_JIT_COMPLETE | (form == Form::AsWritten ? PCRE2_JIT_PARTIAL_HARD : 0));
     return owned;
+}
+
+int deadlineCallout(pcre2_callout_block*, void* deadline)
+{
+    return static_cast<MatchDeadline*>(deadline)->passed() ? PCRE2_ERROR_CALLOUT : 0;
 }
 
 // What a thread keeps between calls: its recent patterns (most recent first), and one match context
@@ -46,6 +147,7 @@ struct ThreadState {
     struct Entry {
         std::string pattern;
         Pcre2Pattern::Case caseMode;
+        Form form;
         std::shared_ptr<pcre2_code> code;
     };
     std::vector<Entry> recent;
@@ -58,19 +160,19 @@ struct ThreadState {
         pcre2_jit_stack_free(jitStack);
     }
 
-    std::shared_ptr<pcre2_code> code(std::string_view pattern, Pcre2Pattern::Case caseMode)
+    std::shared_ptr<pcre2_code> code(std::string_view pattern, Pcre2Pattern::Case caseMode, Form form)
     {
         for (std::size_t i = 0; i < recent.size(); ++i) {
-            if (recent[i].caseMode == caseMode && recent[i].pattern == pattern) {
+            if (recent[i].caseMode == caseMode && recent[i].form == form && recent[i].pattern == pattern) {
                 std::rotate(
                     recent.begin(), recent.begin() + std::ptrdiff_t(i), recent.begin() + std::ptrdiff_t(i) + 1);
                 return recent.front().code;
             }
         }
-        std::shared_ptr<pcre2_code> fresh = compile(pattern, caseMode);
+        std::shared_ptr<pcre2_code> fresh = compile(pattern, caseMode, form);
         if (recent.size() == Pcre2Pattern::KeptPatterns)
             recent.pop_back(); // a pattern still in use lives on through its shared pointer
-        recent.insert(recent.begin(), Entry { std::string(pattern), caseMode, fresh });
+        recent.insert(recent.begin(), Entry { std::string(pattern), caseMode, form, fresh });
         return fresh;
     }
 
@@ -93,16 +195,54 @@ struct ThreadState {
 
 thread_local ThreadState t_state;
 
+bool jitCompiled(const pcre2_code* code)
+{
+    std::size_t size = 0;
+    return pcre2_pattern_info(code, PCRE2_INFO_JITSIZE, &size) == 0 && size > 0;
+}
+
 } // namespace
 
-Pcre2Pattern::Pcre2Pattern(std::string_view patternUtf8, Case caseMode) :
-    m_code(t_state.code(patternUtf8, caseMode)), m_matchContext(t_state.context())
+Pcre2Pattern::Pcre2Pattern(std::string_view patternUtf8, Case caseMode, MatchDeadline* deadline) :
+    m_pattern(patternUtf8),
+    m_case(caseMode),
+    m_deadline(deadline),
+    m_code(t_state.code(patternUtf8, caseMode, Form::AsWritten)),
+    m_matchContext(t_state.context())
 {
     pcre2_pattern_info(m_code.get(), PCRE2_INFO_CAPTURECOUNT, &m_captureCount);
     m_matchData = pcre2_match_data_create_from_pattern(m_code.get(), nullptr);
     if (!m_matchData)
         throw std::bad_alloc();
     m_ovector = pcre2_get_ovector_pointer(m_matchData);
+
+    // A code unit every match holds (ASCII only: other cases of other characters are other bytes),
+    // and the shortest match, for matchSliced.
+    std::uint32_t lastType = 0, lastUnit = 0;
+    if (pcre2_pattern_info(m_code.get(), PCRE2_INFO_LASTCODETYPE, &lastType) == 0 && lastType == 1
+        && pcre2_pattern_info(m_code.get(), PCRE2_INFO_LASTCODEUNIT, &lastUnit) == 0 && lastUnit < 0x80)
+        m_required = int(lastUnit);
+    std::uint32_t minLength = 0;
+    pcre2_pattern_info(m_code.get(), PCRE2_INFO_MINLENGTH, &minLength);
+    m_minLength = minLength; // characters, so at least as many bytes
+
+    std::uint32_t backReferences = 0;
+    pcre2_pattern_info(m_code.get(), PCRE2_INFO_BACKREFMAX, &backReferences);
+    // \G and (*COMMIT) tie a search to its start offset, which the slices move.
+    const bool startBound = patternUtf8.find("\\G") != std::string_view::npos
+        || patternUtf8.find("(*COMMIT") != std::string_view::npos;
+    if (!jitCompiled(m_code.get()) || backReferences > 0 || startBound) {
+        m_guard = Guard::Callouts;
+    } else if (leadingTextEnd(patternUtf8) > 0) {
+        m_guard = Guard::LeadCallout;
+        if (m_deadline) {
+            m_leadCode = t_state.code(patternUtf8, caseMode, Form::LeadCallout);
+            if (!jitCompiled(m_leadCode.get())) {
+                m_leadCode.reset();
+                m_guard = Guard::Slices;
+            }
+        }
+    }
 }
 
 Pcre2Pattern::~Pcre2Pattern()
@@ -112,17 +252,109 @@ Pcre2Pattern::~Pcre2Pattern()
 
 bool Pcre2Pattern::usesJit() const
 {
-    std::size_t size = 0;
-    return pcre2_pattern_info(m_code.get(), PCRE2_INFO_JITSIZE, &size) == 0 && size > 0;
+    return jitCompiled(m_code.get());
+}
+
+int Pcre2Pattern::run(const pcre2_code* code, std::string_view subject, std::size_t length, std::size_t offset,
+    std::uint32_t options, std::size_t offsetLimit)
+{
+    // The context is the thread's, shared with other patterns: set what this call needs.
+    pcre2_set_callout(m_matchContext, m_deadline ? deadlineCallout : nullptr, m_deadline);
+    pcre2_set_offset_limit(m_matchContext, offsetLimit);
+    const int rc = pcre2_match(
+        code, reinterpret_cast<PCRE2_SPTR>(subject.data()), length, offset, options, m_matchData, m_matchContext);
+    // 0 would mean too small an ovector, which cannot happen with match data made from the pattern.
+    return rc == 0 ? PCRE2_ERROR_NOMEMORY : rc;
 }
 
 int Pcre2Pattern::match(std::string_view subject, std::size_t offset, bool notEmpty)
 {
     const std::uint32_t options = PCRE2_NO_UTF_CHECK | (notEmpty ? PCRE2_NOTEMPTY : 0);
-    const int rc = pcre2_match(m_code.get(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), offset,
-        options, m_matchData, m_matchContext);
-    // 0 would mean too small an ovector, which cannot happen with match data made from the pattern.
-    return rc == 0 ? PCRE2_ERROR_NOMEMORY : rc;
+    if (!m_deadline)
+        return run(m_code.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
+    if (m_deadline->passed())
+        return Stopped;
+    // What the engine checks itself, but only so far ahead, and not in a slice.
+    if (subject.size() - std::min(offset, subject.size()) < m_minLength || !requiredUnitFrom(subject, offset))
+        return PCRE2_ERROR_NOMATCH;
+    switch (m_guard) {
+    case Guard::LeadCallout:
+        return run(m_leadCode.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
+    case Guard::Slices:
+        return matchSliced(subject, offset, options);
+    case Guard::Callouts:
+        break;
+    }
+    return matchGuarded(subject, offset, options, PCRE2_UNSET);
+}
+
+int Pcre2Pattern::matchSliced(std::string_view subject, std::size_t offset, std::uint32_t options)
+{
+    const std::size_t n = subject.size();
+    std::size_t from = offset;
+    std::size_t reach = SliceBytes;
+    for (;;) {
+        if (from > offset && (n - from < m_minLength || !requiredUnitFrom(subject, from)))
+            return PCRE2_ERROR_NOMATCH;
+        if (n - from <= reach)
+            return run(m_code.get(), subject, n, from, options, PCRE2_UNSET);
+        std::size_t end = from + reach;
+        while ((static_cast<unsigned char>(subject[end]) & 0xC0) == 0x80)
+            --end;
+        // In hard partial mode an attempt that reaches the end of the slice reports that at once,
+        // so any other outcome is the one the whole subject would give.
+        const int rc = run(m_code.get(), subject, end, from, options | PCRE2_PARTIAL_HARD, PCRE2_UNSET);
+        if (rc == PCRE2_ERROR_PARTIAL) {
+            // No start before this one matches; this one needs more text. A longer slice from it keeps
+            // the engine's own skipping of start positions (runs of one character class) in one call.
+            const std::size_t start = pcre2_get_startchar(m_matchData);
+            if (start > from) {
+                reach = std::max(SliceBytes, std::min(LongestSlice, 2 * (end - start)));
+                from = start;
+            } else if (reach < LongestSlice) {
+                reach = std::min(LongestSlice, 2 * reach);
+            } else {
+                const int alone = matchGuarded(subject, start, options, start);
+                if (alone != PCRE2_ERROR_NOMATCH || start >= n)
+                    return alone;
+                from = nextCharacter(subject, start);
+                reach = SliceBytes;
+            }
+        } else if (rc == PCRE2_ERROR_NOMATCH || (rc > 0 && pcre2_get_startchar(m_matchData) >= end)) {
+            from = end; // at the slice's end itself an attempt saw no text: try it again with the next slice
+            reach = SliceBytes;
+        } else {
+            return rc;
+        }
+        if (m_deadline->passed())
+            return Stopped;
+    }
+}
+
+bool Pcre2Pattern::requiredUnitFrom(std::string_view subject, std::size_t from)
+{
+    if (m_required < 0)
+        return true;
+    if (subject.data() != m_requiredSubject || subject.size() != m_requiredSubjectSize || from < m_requiredFrom
+        || from > m_requiredAt) {
+        const char unit = char(m_required);
+        const char other = (unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z') ? char(unit ^ 0x20) : unit;
+        const auto at = std::find_if(subject.begin() + std::ptrdiff_t(from), subject.end(),
+            [&](char c) { return c == unit || c == other; });
+        m_requiredSubject = subject.data();
+        m_requiredSubjectSize = subject.size();
+        m_requiredFrom = from;
+        m_requiredAt = std::size_t(at - subject.begin());
+    }
+    return m_requiredAt < subject.size();
+}
+
+int Pcre2Pattern::matchGuarded(
+    std::string_view subject, std::size_t offset, std::uint32_t options, std::size_t onlyStart)
+{
+    if (!m_guardedCode)
+        m_guardedCode = t_state.code(m_pattern, m_case, Form::Guarded);
+    return run(m_guardedCode.get(), subject, subject.size(), offset, options, onlyStart);
 }
 
 std::pair<std::size_t, std::size_t> Pcre2Pattern::group(int n) const
