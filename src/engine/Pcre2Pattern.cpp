@@ -274,17 +274,14 @@ int Pcre2Pattern::match(std::string_view subject, std::size_t offset, bool notEm
         return run(m_code.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
     if (m_deadline->passed())
         return Stopped;
-    // What the engine checks itself, but only so far ahead, and not in a slice.
+    if (m_guard == Guard::LeadCallout)
+        return run(m_leadCode.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
+    // What the engine checks itself, but only so far ahead and not past a slice. Without it a page
+    // that cannot match at all would still be searched until the deadline.
     if (subject.size() - std::min(offset, subject.size()) < m_minLength || !requiredUnitFrom(subject, offset))
         return PCRE2_ERROR_NOMATCH;
-    switch (m_guard) {
-    case Guard::LeadCallout:
-        return run(m_leadCode.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
-    case Guard::Slices:
+    if (m_guard == Guard::Slices)
         return matchSliced(subject, offset, options);
-    case Guard::Callouts:
-        break;
-    }
     return matchGuarded(subject, offset, options, PCRE2_UNSET);
 }
 
@@ -338,13 +335,14 @@ bool Pcre2Pattern::requiredUnitFrom(std::string_view subject, std::size_t from)
     if (subject.data() != m_requiredSubject || subject.size() != m_requiredSubjectSize || from < m_requiredFrom
         || from > m_requiredAt) {
         const char unit = char(m_required);
-        const char other = (unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z') ? char(unit ^ 0x20) : unit;
-        const auto at = std::find_if(subject.begin() + std::ptrdiff_t(from), subject.end(),
-            [&](char c) { return c == unit || c == other; });
+        const bool letter = (unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z');
+        std::size_t at = subject.find(unit, from);
+        if (letter) // either case: a caseless pattern or a caseless part of one may hold either
+            at = std::min(at, subject.substr(0, std::min(at, subject.size())).find(char(unit ^ 0x20), from));
         m_requiredSubject = subject.data();
         m_requiredSubjectSize = subject.size();
         m_requiredFrom = from;
-        m_requiredAt = std::size_t(at - subject.begin());
+        m_requiredAt = std::min(at, subject.size());
     }
     return m_requiredAt < subject.size();
 }
