@@ -57,8 +57,12 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunTally& tally)
         }
         int matchesCount = 0;
         QString MatchesStrings;
+        QString stopOutcome;
         ApplyRegexToHtmlUtf8(HtmlSource, RegexPatternApplyed, RegexReplacementApplyed, matchesCount,
-            MatchesStrings, settings.RemoveDuplicated);
+            MatchesStrings, settings.RemoveDuplicated, &stopOutcome);
+        // A row whose collecting stopped early (time, cap, memory) says so and counts as failed.
+        if (!stopOutcome.isEmpty())
+            outcome = outcome.isEmpty() ? stopOutcome : outcome + QStringLiteral("; ") + stopOutcome;
 
         ui.runOnUiThread([&] {
             ResultsModel& grid = ui.grid();

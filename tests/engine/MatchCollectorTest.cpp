@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QLocale>
 
 #include <chrono>
-
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -317,3 +321,35 @@ TEST(MatchCollector, MatchesStopAtTheCapKeepingWhatFits)
     EXPECT_EQ(equal.collected, (Collected { 2, "x||xxxxxxx||" }));
     EXPECT_TRUE(equal.outcome.isEmpty()) << equal.outcome.toStdString();
 }
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // they reserve far more address space
+namespace
+{
+
+// In a child process: the template blow-up under what is mapped now and 256 MiB more.
+[[noreturn]] void blowUpWithLittleMemory()
+{
+    const std::string page(1'000'000, 'x');
+    const QString tenThousand = QStringLiteral("$&").repeated(10'000);
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(256) << 20);
+    const rlimit limit { bytes, bytes };
+    setrlimit(RLIMIT_AS, &limit);
+    CollectorLimits noCap;
+    noCap.matchesBytes = SIZE_MAX;
+    const Stopped s = collectWithin(page, ".", tenThousand, false, noCap);
+    std::fprintf(stderr, "count %d, outcome: %s\n", s.collected.count, qPrintable(s.outcome));
+    std::_Exit(s.collected.count == 0 && s.collected.text.isEmpty() ? 0 : 1);
+}
+
+} // namespace
+
+TEST(MatchCollectorDeathTest, RunningOutOfMemoryIsNeverSilent)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(blowUpWithLittleMemory(), ::testing::ExitedWithCode(0),
+        "count 0, outcome: out of memory while collecting matches");
+}
+#endif
