@@ -1,5 +1,6 @@
 #include "engine/MatchDeadline.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace
@@ -27,7 +28,9 @@ std::int64_t cpuNow()
 } // namespace
 
 MatchDeadline::MatchDeadline(std::chrono::nanoseconds budget) :
-    m_budget(budget), m_cpuEnd(cpuNow() + budget.count()), m_nextLook(wallNow() + budget.count())
+    m_budget(budget),
+    m_wallStart(wallNow()),
+    m_nextLook(m_wallStart + std::min<std::int64_t>(budget.count() / 100, 50'000'000))
 {
 }
 
@@ -38,7 +41,10 @@ bool MatchDeadline::passed()
     const std::int64_t wall = wallNow();
     if (wall < m_nextLook)
         return false;
-    const std::int64_t left = m_cpuEnd - cpuNow();
+    const std::int64_t cpu = cpuNow();
+    if (m_cpuEnd < 0)
+        m_cpuEnd = cpu - (wall - m_wallStart) + m_budget.count();
+    const std::int64_t left = m_cpuEnd - cpu;
     if (left <= 0)
         m_passed = true;
     else

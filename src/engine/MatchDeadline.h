@@ -5,8 +5,11 @@
 
 // A budget of CPU time of the calling thread, for bounding one row's matching. passed() is cheap
 // enough to ask at every engine call and callout: it reads a coarse wall clock, and the thread's
-// CPU clock only once enough wall time has gone by for the budget to be possibly spent (a thread
-// cannot use more CPU time than wall time). Use it on the thread that made it.
+// CPU clock (a system call) only once enough wall time has gone by for the budget to be possibly
+// spent, since a thread cannot use more CPU time than wall time. So the many rows that take a few
+// milliseconds never read it. Its first reading takes the CPU time used so far to be the wall
+// time gone by, so the deadline may come early by that first wait (a hundredth of the budget at
+// most) but never late by more than a tick of the coarse clock. Use it on the thread that made it.
 class MatchDeadline
 {
 public:
@@ -17,7 +20,8 @@ public:
 
 private:
     std::chrono::nanoseconds m_budget;
-    std::int64_t m_cpuEnd = 0; // thread CPU clock, ns
+    std::int64_t m_wallStart = 0; // coarse monotonic clock, ns
     std::int64_t m_nextLook = 0; // coarse monotonic clock, ns: no need to look at the CPU clock before
+    std::int64_t m_cpuEnd = -1; // thread CPU clock, ns; -1 until first read
     bool m_passed = false;
 };
