@@ -38,6 +38,9 @@ bool MatchDeadline::passed()
 {
     if (m_passed)
         return true;
+    if (--m_countdown > 0)
+        return false;
+    m_countdown = AskedPerClockReading;
     const std::int64_t wall = wallNow();
     if (wall < m_nextLook)
         return false;

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // A budget of CPU time of the calling thread, for bounding one row's matching. passed() is cheap
-// enough to ask at every engine call and callout: it reads a coarse wall clock, and the thread's
+// enough to ask at every engine call and callout: it reads a coarse wall clock now and then, and the thread's
 // CPU clock (a system call) only once enough wall time has gone by for the budget to be possibly
 // spent, since a thread cannot use more CPU time than wall time. So the many rows that take a few
 // milliseconds never read it. Its first reading takes the CPU time used so far to be the wall
@@ -18,10 +18,16 @@ public:
     bool passed();
     std::chrono::nanoseconds budget() const { return m_budget; }
 
+    // passed() reads even the coarse clock only at every this many calls: callouts before every
+    // item of a pattern ask tens of millions of times a second. Between two readings the engine
+    // does at most that many steps of one item each.
+    static constexpr int AskedPerClockReading = 8;
+
 private:
     std::chrono::nanoseconds m_budget;
     std::int64_t m_wallStart = 0; // coarse monotonic clock, ns
     std::int64_t m_nextLook = 0; // coarse monotonic clock, ns: no need to look at the CPU clock before
     std::int64_t m_cpuEnd = -1; // thread CPU clock, ns; -1 until first read
+    int m_countdown = 1;
     bool m_passed = false;
 };

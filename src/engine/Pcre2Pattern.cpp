@@ -272,16 +272,16 @@ int Pcre2Pattern::match(std::string_view subject, std::size_t offset, bool notEm
     const std::uint32_t options = PCRE2_NO_UTF_CHECK | (notEmpty ? PCRE2_NOTEMPTY : 0);
     if (!m_deadline)
         return run(m_code.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
-    if (m_deadline->passed())
-        return Stopped;
+    // Every match passes the callout, which looks at the deadline: a call that does not reach it
+    // finds nothing and has only scanned for the leading text.
     if (m_guard == Guard::LeadCallout)
         return run(m_leadCode.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
-    // What the engine checks itself, but only so far ahead and not past a slice. Without it a page
-    // that cannot match at all would still be searched until the deadline.
-    if (subject.size() - std::min(offset, subject.size()) < m_minLength || !requiredUnitFrom(subject, offset))
-        return PCRE2_ERROR_NOMATCH;
+    if (m_deadline->passed())
+        return Stopped;
     if (m_guard == Guard::Slices)
         return matchSliced(subject, offset, options);
+    if (!mayMatchFrom(subject, offset))
+        return PCRE2_ERROR_NOMATCH;
     return matchGuarded(subject, offset, options, PCRE2_UNSET);
 }
 
@@ -291,13 +291,21 @@ int Pcre2Pattern::matchSliced(std::string_view subject, std::size_t offset, std:
     std::size_t from = offset;
     std::size_t reach = SliceBytes;
     for (;;) {
-        if (from > offset && (n - from < m_minLength || !requiredUnitFrom(subject, from)))
-            return PCRE2_ERROR_NOMATCH;
         if (n - from <= reach)
             return run(m_code.get(), subject, n, from, options, PCRE2_UNSET);
-        std::size_t end = from + reach;
-        while ((static_cast<unsigned char>(subject[end]) & 0xC0) == 0x80)
-            --end;
+        // The slice's end is kept while at least half a slice lies ahead: finding a character
+        // boundary there reads the subject far ahead, a cache miss that per call costs more than
+        // matching a short distance.
+        std::size_t end = m_sliceEnd;
+        if (subject.data() != m_sliceSubject || subject.size() != m_sliceSubjectSize || end <= from
+            || end - from > reach || end - from < reach / 2) {
+            end = from + reach;
+            while ((static_cast<unsigned char>(subject[end]) & 0xC0) == 0x80)
+                --end;
+            m_sliceSubject = subject.data();
+            m_sliceSubjectSize = subject.size();
+            m_sliceEnd = end;
+        }
         // In hard partial mode an attempt that reaches the end of the slice reports that at once,
         // so any other outcome is the one the whole subject would give.
         const int rc = run(m_code.get(), subject, end, from, options | PCRE2_PARTIAL_HARD, PCRE2_UNSET);
@@ -308,6 +316,8 @@ int Pcre2Pattern::matchSliced(std::string_view subject, std::size_t offset, std:
             if (start > from) {
                 reach = std::max(SliceBytes, std::min(LongestSlice, 2 * (end - start)));
                 from = start;
+            } else if (!mayMatchFrom(subject, start)) {
+                return PCRE2_ERROR_NOMATCH; // before spending more on this start
             } else if (reach < LongestSlice) {
                 reach = std::min(LongestSlice, 2 * reach);
             } else {
@@ -328,8 +338,10 @@ int Pcre2Pattern::matchSliced(std::string_view subject, std::size_t offset, std:
     }
 }
 
-bool Pcre2Pattern::requiredUnitFrom(std::string_view subject, std::size_t from)
+bool Pcre2Pattern::mayMatchFrom(std::string_view subject, std::size_t from)
 {
+    if (subject.size() - from < m_minLength)
+        return false;
     if (m_required < 0)
         return true;
     if (subject.data() != m_requiredSubject || subject.size() != m_requiredSubjectSize || from < m_requiredFrom

@@ -86,7 +86,10 @@ private:
     int run(const pcre2_real_code_8* code, std::string_view subject, std::size_t length, std::size_t offset,
         std::uint32_t options, std::size_t offsetLimit);
     int matchSliced(std::string_view subject, std::size_t offset, std::uint32_t options);
-    bool requiredUnitFrom(std::string_view subject, std::size_t from);
+    // False when no match can start at or after from: too little subject left, or no code unit that
+    // every match holds. The engine checks that itself, but only so far ahead and not past a slice,
+    // and without it a page that cannot match at all would be searched until the deadline.
+    bool mayMatchFrom(std::string_view subject, std::size_t from);
     int matchGuarded(std::string_view subject, std::size_t offset, std::uint32_t options, std::size_t onlyStart);
 
     std::string m_pattern; // for compiling the guarded form when first needed
@@ -101,6 +104,10 @@ private:
     const std::size_t* m_ovector = nullptr;
     std::uint32_t m_captureCount = 0;
     std::size_t m_minLength = 0;
+    // The current slice of matchSliced: its subject and its end.
+    const char* m_sliceSubject = nullptr;
+    std::size_t m_sliceSubjectSize = 0;
+    std::size_t m_sliceEnd = 0;
     int m_required = -1; // an ASCII code unit in every match, -1 when none is known
     // Where m_required was last found: in this subject, the first at or after m_requiredFrom.
     const char* m_requiredSubject = nullptr;
