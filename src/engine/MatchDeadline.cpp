@@ -34,12 +34,8 @@ MatchDeadline::MatchDeadline(std::chrono::nanoseconds budget) :
 {
 }
 
-bool MatchDeadline::passed()
+bool MatchDeadline::look()
 {
-    if (m_passed)
-        return true;
-    if (--m_countdown > 0)
-        return false;
     m_countdown = AskedPerClockReading;
     const std::int64_t wall = wallNow();
     if (wall < m_nextLook)
