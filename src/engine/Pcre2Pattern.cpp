@@ -273,11 +273,14 @@ int Pcre2Pattern::match(std::string_view subject, std::size_t offset, bool notEm
     if (!m_deadline)
         return run(m_code.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
     // Every match passes the callout, which looks at the deadline: a call that does not reach it
-    // finds nothing and has only scanned for the leading text.
-    if (m_guard == Guard::LeadCallout)
+    // finds nothing and has only scanned for the leading text. What is left of a short subject is
+    // bounded like a slice, without the callout's cost (the rewriting searches inside one value).
+    if (m_guard == Guard::LeadCallout && subject.size() - std::min(offset, subject.size()) > SliceBytes)
         return run(m_leadCode.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
     if (m_deadline->passed())
         return Stopped;
+    if (m_guard == Guard::LeadCallout)
+        return run(m_code.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
     if (m_guard == Guard::Slices)
         return matchSliced(subject, offset, options);
     if (!mayMatchFrom(subject, offset))
