@@ -136,44 +136,95 @@ std::shared_ptr<pcre2_code> compile(std::string_view patternUtf8, Pcre2Pattern::
     return owned;
 }
 
+bool jitCompiled(const pcre2_code* code)
+{
+    std::size_t size = 0;
+    return pcre2_pattern_info(code, PCRE2_INFO_JITSIZE, &size) == 0 && size > 0;
+}
+
+// What a Pcre2Pattern needs to know of a pattern as written, worked out once per compiled pattern.
+struct PatternFacts {
+    Pcre2Pattern::Guard guard = Pcre2Pattern::Guard::Slices;
+    std::uint32_t captureCount = 0;
+    std::size_t minLength = 0; // characters, so at least as many bytes
+    int required = -1; // an ASCII code unit every match holds (other cases of others are other bytes)
+};
+
+PatternFacts factsOf(const pcre2_code* code, std::string_view patternUtf8)
+{
+    PatternFacts facts;
+    pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &facts.captureCount);
+    std::uint32_t lastType = 0, lastUnit = 0;
+    if (pcre2_pattern_info(code, PCRE2_INFO_LASTCODETYPE, &lastType) == 0 && lastType == 1
+        && pcre2_pattern_info(code, PCRE2_INFO_LASTCODEUNIT, &lastUnit) == 0 && lastUnit < 0x80)
+        facts.required = int(lastUnit);
+    std::uint32_t minLength = 0;
+    pcre2_pattern_info(code, PCRE2_INFO_MINLENGTH, &minLength);
+    facts.minLength = minLength;
+    std::uint32_t backReferences = 0;
+    pcre2_pattern_info(code, PCRE2_INFO_BACKREFMAX, &backReferences);
+    // \G and (*COMMIT) tie a search to its start offset, which the slices move.
+    const bool startBound = patternUtf8.find("\\G") != std::string_view::npos
+        || patternUtf8.find("(*COMMIT") != std::string_view::npos;
+    if (!jitCompiled(code) || backReferences > 0 || startBound)
+        facts.guard = Pcre2Pattern::Guard::Callouts;
+    else if (leadingTextEnd(patternUtf8) > 0)
+        facts.guard = Pcre2Pattern::Guard::LeadCallout;
+    return facts;
+}
+
 int deadlineCallout(pcre2_callout_block*, void* deadline)
 {
     return static_cast<MatchDeadline*>(deadline)->passed() ? PCRE2_ERROR_CALLOUT : 0;
 }
 
+} // namespace
+
 // What a thread keeps between calls: its recent patterns (most recent first), and one match context
 // with its JIT stack, shared by the patterns of a call since they never match at the same time.
-struct ThreadState {
+struct Pcre2ThreadState {
     struct Entry {
         std::string pattern;
         Pcre2Pattern::Case caseMode;
         Form form;
         std::shared_ptr<pcre2_code> code;
+        PatternFacts facts; // of the form as written
     };
     std::vector<Entry> recent;
     pcre2_match_context* matchContext = nullptr;
     pcre2_jit_stack* jitStack = nullptr;
 
-    ~ThreadState()
+    // What the context is set to now: patterns set only what differs, as each call goes through
+    // the library's setters otherwise.
+    MatchDeadline* calloutDeadline = nullptr;
+    std::size_t offsetLimit = PCRE2_UNSET;
+
+    ~Pcre2ThreadState()
     {
         pcre2_match_context_free(matchContext);
         pcre2_jit_stack_free(jitStack);
     }
 
-    std::shared_ptr<pcre2_code> code(std::string_view pattern, Pcre2Pattern::Case caseMode, Form form)
+    const Entry& entry(std::string_view pattern, Pcre2Pattern::Case caseMode, Form form)
     {
         for (std::size_t i = 0; i < recent.size(); ++i) {
             if (recent[i].caseMode == caseMode && recent[i].form == form && recent[i].pattern == pattern) {
                 std::rotate(
                     recent.begin(), recent.begin() + std::ptrdiff_t(i), recent.begin() + std::ptrdiff_t(i) + 1);
-                return recent.front().code;
+                return recent.front();
             }
         }
         std::shared_ptr<pcre2_code> fresh = compile(pattern, caseMode, form);
+        const PatternFacts facts = form == Form::AsWritten ? factsOf(fresh.get(), pattern) : PatternFacts();
         if (recent.size() == Pcre2Pattern::KeptPatterns)
             recent.pop_back(); // a pattern still in use lives on through its shared pointer
-        recent.insert(recent.begin(), Entry { std::string(pattern), caseMode, form, fresh });
-        return fresh;
+        recent.insert(recent.begin(), Entry { std::string(pattern), caseMode, form, fresh, facts });
+        return recent.front(); // valid until the next call
+    }
+
+    std::shared_ptr<pcre2_code> code(std::string_view pattern, Pcre2Pattern::Case caseMode, Form form)
+    {
+        return entry(pattern, caseMode, form).code;
     }
 
     pcre2_match_context* context()
@@ -193,13 +244,10 @@ struct ThreadState {
     }
 };
 
-thread_local ThreadState t_state;
-
-bool jitCompiled(const pcre2_code* code)
+namespace
 {
-    std::size_t size = 0;
-    return pcre2_pattern_info(code, PCRE2_INFO_JITSIZE, &size) == 0 && size > 0;
-}
+
+thread_local Pcre2ThreadState t_state;
 
 } // namespace
 
@@ -207,42 +255,19 @@ Pcre2Pattern::Pcre2Pattern(std::string_view patternUtf8, Case caseMode, MatchDea
     m_pattern(patternUtf8),
     m_case(caseMode),
     m_deadline(deadline),
-    m_code(t_state.code(patternUtf8, caseMode, Form::AsWritten)),
+    m_state(&t_state),
     m_matchContext(t_state.context())
 {
-    pcre2_pattern_info(m_code.get(), PCRE2_INFO_CAPTURECOUNT, &m_captureCount);
+    const Pcre2ThreadState::Entry& entry = t_state.entry(patternUtf8, caseMode, Form::AsWritten);
+    m_code = entry.code;
+    m_guard = entry.facts.guard;
+    m_captureCount = entry.facts.captureCount;
+    m_minLength = entry.facts.minLength;
+    m_required = entry.facts.required;
     m_matchData = pcre2_match_data_create_from_pattern(m_code.get(), nullptr);
     if (!m_matchData)
         throw std::bad_alloc();
     m_ovector = pcre2_get_ovector_pointer(m_matchData);
-
-    // A code unit every match holds (ASCII only: other cases of other characters are other bytes),
-    // and the shortest match, for matchSliced.
-    std::uint32_t lastType = 0, lastUnit = 0;
-    if (pcre2_pattern_info(m_code.get(), PCRE2_INFO_LASTCODETYPE, &lastType) == 0 && lastType == 1
-        && pcre2_pattern_info(m_code.get(), PCRE2_INFO_LASTCODEUNIT, &lastUnit) == 0 && lastUnit < 0x80)
-        m_required = int(lastUnit);
-    std::uint32_t minLength = 0;
-    pcre2_pattern_info(m_code.get(), PCRE2_INFO_MINLENGTH, &minLength);
-    m_minLength = minLength; // characters, so at least as many bytes
-
-    std::uint32_t backReferences = 0;
-    pcre2_pattern_info(m_code.get(), PCRE2_INFO_BACKREFMAX, &backReferences);
-    // \G and (*COMMIT) tie a search to its start offset, which the slices move.
-    const bool startBound = patternUtf8.find("\\G") != std::string_view::npos
-        || patternUtf8.find("(*COMMIT") != std::string_view::npos;
-    if (!jitCompiled(m_code.get()) || backReferences > 0 || startBound) {
-        m_guard = Guard::Callouts;
-    } else if (leadingTextEnd(patternUtf8) > 0) {
-        m_guard = Guard::LeadCallout;
-        if (m_deadline) {
-            m_leadCode = t_state.code(patternUtf8, caseMode, Form::LeadCallout);
-            if (!jitCompiled(m_leadCode.get())) {
-                m_leadCode.reset();
-                m_guard = Guard::Slices;
-            }
-        }
-    }
 }
 
 Pcre2Pattern::~Pcre2Pattern()
@@ -259,8 +284,14 @@ int Pcre2Pattern::run(const pcre2_code* code, std::string_view subject, std::siz
     std::uint32_t options, std::size_t offsetLimit)
 {
     // The context is the thread's, shared with other patterns: set what this call needs.
-    pcre2_set_callout(m_matchContext, m_deadline ? deadlineCallout : nullptr, m_deadline);
-    pcre2_set_offset_limit(m_matchContext, offsetLimit);
+    if (m_state->calloutDeadline != m_deadline) {
+        pcre2_set_callout(m_matchContext, m_deadline ? deadlineCallout : nullptr, m_deadline);
+        m_state->calloutDeadline = m_deadline;
+    }
+    if (m_state->offsetLimit != offsetLimit) {
+        pcre2_set_offset_limit(m_matchContext, offsetLimit);
+        m_state->offsetLimit = offsetLimit;
+    }
     const int rc = pcre2_match(
         code, reinterpret_cast<PCRE2_SPTR>(subject.data()), length, offset, options, m_matchData, m_matchContext);
     // 0 would mean too small an ovector, which cannot happen with match data made from the pattern.
@@ -275,8 +306,11 @@ int Pcre2Pattern::match(std::string_view subject, std::size_t offset, bool notEm
     // Every match passes the callout, which looks at the deadline: a call that does not reach it
     // finds nothing and has only scanned for the leading text. What is left of a short subject is
     // bounded like a slice, without the callout's cost (the rewriting searches inside one value).
-    if (m_guard == Guard::LeadCallout && subject.size() - std::min(offset, subject.size()) > SliceBytes)
+    if (m_guard == Guard::LeadCallout && subject.size() - std::min(offset, subject.size()) > SliceBytes) {
+        if (!m_leadCode)
+            m_leadCode = t_state.code(m_pattern, m_case, Form::LeadCallout);
         return run(m_leadCode.get(), subject, subject.size(), offset, options, PCRE2_UNSET);
+    }
     if (m_deadline->passed())
         return Stopped;
     if (m_guard == Guard::LeadCallout)

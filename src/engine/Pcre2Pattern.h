@@ -14,6 +14,7 @@ struct pcre2_real_match_data_8;
 struct pcre2_real_match_context_8;
 struct pcre2_real_jit_stack_8;
 class MatchDeadline;
+struct Pcre2ThreadState;
 
 // A compile error; what() is PCRE2's message and the offset in the pattern.
 class PatternError : public std::runtime_error
@@ -28,16 +29,20 @@ public:
 // Each thread keeps its last few compiled patterns and one JIT stack, because compiling, JIT-compiling
 // and mapping a stack cost more than matching a typical page with a simple pattern.
 //
-// With a deadline, no match() call runs on once it has passed, whatever the pattern and subject:
-// PCRE2's match, heap and JIT-stack limits bound backtracking, not time, and a pattern like
-// (?>a*)*c spends its time scanning the same text from every start position. Then:
-// - a pattern led by literal text (<title>(.*?)</title>) gets a callout right after that text, so
-//   the deadline is looked at once per start position that gets past it, which is rare;
+// With a deadline, no match() call runs on long once it has passed, whatever the pattern and
+// subject: PCRE2's match, heap and JIT-stack limits bound backtracking, not time, and a pattern like
+// (?>a*)*c spends its time scanning the same text again from every start position. So:
+// - at most SliceBytes of subject are matched as they are, between two looks at the deadline;
+// - a pattern led by literal text (<title>(.*?)</title>) gets a callout right after that text on
+//   longer subjects, so the deadline is looked at once per start position that gets past it;
 // - any other pattern is matched on slices of SliceBytes in hard partial mode, so no single engine
-//   call scans far; a start whose attempt runs past its slice is tried alone with the guarded form;
+//   call scans far; a start whose attempt runs past its slice gets a longer one, up to
+//   LongestSlice, and past that is tried alone in the guarded form;
 // - patterns with back-references, \G or (*COMMIT), and patterns the JIT cannot take, use the
 //   guarded form throughout: compiled with a callout before every item, each looking at the deadline.
-// The fast forms match at full JIT speed; only the guarded one is slower (2 to 6 times).
+// Within one engine call of the fast forms the match limit still bounds only the number of
+// backtracking steps, not their length. The fast forms cost a few percent at most (partial mode,
+// one callout per match); the guarded one is 2 to 6 times slower.
 class Pcre2Pattern
 {
 public:
@@ -100,6 +105,7 @@ private:
     std::shared_ptr<pcre2_real_code_8> m_leadCode; // with the callout after the leading text
     std::shared_ptr<pcre2_real_code_8> m_guardedCode; // with a callout before every item
     pcre2_real_match_data_8* m_matchData = nullptr;
+    Pcre2ThreadState* m_state; // the thread's
     pcre2_real_match_context_8* m_matchContext = nullptr; // the thread's, with its JIT stack
     const std::size_t* m_ovector = nullptr;
     std::uint32_t m_captureCount = 0;
