@@ -1,5 +1,6 @@
 #include "engine/MatchCollector.h"
 
+#include "engine/MatchDeadline.h"
 #include "engine/MatchList.h"
 #include "engine/NormalisedPage.h"
 #include "engine/Pcre2Pattern.h"
@@ -9,9 +10,11 @@
 #include <pcre2.h>
 
 #include <QByteArray>
+#include <QLocale>
 
 #include <climits>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -38,23 +41,30 @@ std::size_t nextCharacter(std::string_view text, std::size_t at)
 class ValueRewriter
 {
 public:
-    ValueRewriter(std::string_view patternUtf8, const QString& replacement) :
-        m_pattern(patternUtf8, Pcre2Pattern::Case::Sensitive),
+    ValueRewriter(std::string_view patternUtf8, const QString& replacement, MatchDeadline& deadline) :
+        m_pattern(patternUtf8, Pcre2Pattern::Case::Sensitive, &deadline),
         m_template(replacement, [this](std::string_view name) { return m_pattern.groupNumbers(name); }),
         m_groups(std::size_t(m_pattern.captureCount()) + 1)
     {
     }
 
-    // Returns the rewritten value; valid until the next call.
-    std::string_view rewrite(std::string_view value)
+    // Returns the rewritten value, valid until the next call; nothing when it would be longer than
+    // limit bytes or the deadline passed (stopped then says so).
+    std::optional<std::string_view> rewrite(std::string_view value, std::size_t limit, bool& stopped)
     {
         m_out.clear();
         std::size_t done = 0; // value[done..] is still unchanged
         while (done < value.size()) {
             const int rc = m_pattern.match(value, done, true);
+            if (rc == Pcre2Pattern::Stopped) {
+                stopped = true;
+                return std::nullopt;
+            }
             if (rc < 0) // no further match; an engine error ends the rewriting the same way
                 break;
             const auto [start, end] = m_pattern.group(0);
+            if (start - done > limit - std::min(limit, m_out.size()))
+                return std::nullopt;
             m_out.append(value.substr(done, start - done));
             for (std::size_t g = 0; g < m_groups.size(); ++g) {
                 const auto [s, e] = m_pattern.group(int(g));
@@ -62,12 +72,16 @@ public:
                                                : ReplacementTemplate::Group { value.substr(s, e - s), true };
             }
             m_expansion.clear();
-            m_template.expand({ m_groups, rc - 1, m_out, value.substr(end) }, m_expansion);
+            if (!m_template.expand(
+                    { m_groups, rc - 1, m_out, value.substr(end) }, m_expansion, limit - m_out.size()))
+                return std::nullopt;
             m_out += m_expansion;
             done = end;
         }
+        if (value.size() - done > limit - std::min(limit, m_out.size()))
+            return std::nullopt;
         m_out.append(value.substr(done));
-        return m_out;
+        return std::string_view(m_out);
     }
 
 private:
@@ -78,17 +92,30 @@ private:
     std::string m_expansion;
 };
 
-void collect(std::string_view page, const QString& pattern, const QString& replacement, bool removeDuplicated,
-    int& matchesCount, QString& matchesStrings, QStringList* exactValues)
+enum class Stop { None, Time, Cap };
+
+Stop collect(std::string_view page, const QString& pattern, const QString& replacement, bool removeDuplicated,
+    MatchDeadline& deadline, std::size_t capBytes, int& matchesCount, QString& matchesStrings,
+    QStringList* exactValues)
 {
-    MatchList values(removeDuplicated);
+    MatchList values(removeDuplicated, capBytes);
+    Stop stop = Stop::None;
     if (!page.empty()) {
         const QByteArray patternUtf8 = pattern.toUtf8();
-        Pcre2Pattern finder(view(patternUtf8), Pcre2Pattern::Case::Insensitive);
+        Pcre2Pattern finder(view(patternUtf8), Pcre2Pattern::Case::Insensitive, &deadline);
         std::optional<ValueRewriter> rewriter; // compiled at the first value that needs it, then reused
         std::size_t offset = 0;
-        while (offset <= page.size() && values.size() < INT_MAX) {
-            if (finder.match(page, offset) < 0) // no further match, or an engine error: keep what we have
+        while (offset <= page.size()) {
+            if (values.size() == INT_MAX) {
+                stop = Stop::Cap;
+                break;
+            }
+            const int rc = finder.match(page, offset);
+            if (rc == Pcre2Pattern::Stopped) {
+                stop = Stop::Time;
+                break;
+            }
+            if (rc < 0) // no further match, or an engine error: keep what we have
                 break;
             const auto [start, end] = finder.group(0);
             if (end <= start) {
@@ -98,60 +125,103 @@ void collect(std::string_view page, const QString& pattern, const QString& repla
                 continue;
             }
             const std::string_view value = page.substr(start, end - start);
-            if (replacement.isEmpty()) {
-                values.add(value);
-            } else {
+            std::optional<std::string_view> kept = value;
+            if (!replacement.isEmpty()) {
                 if (!rewriter)
-                    rewriter.emplace(view(patternUtf8), replacement);
-                values.add(rewriter->rewrite(value));
+                    rewriter.emplace(view(patternUtf8), replacement, deadline);
+                bool stopped = false;
+                kept = rewriter->rewrite(value, values.largestValue(), stopped);
+                if (stopped) {
+                    stop = Stop::Time;
+                    break;
+                }
+            }
+            if (!kept || !values.add(*kept)) {
+                stop = Stop::Cap;
+                break;
             }
             offset = end;
         }
     }
     matchesStrings = values.joined(matchesCount, exactValues);
+    return stop;
+}
+
+QString seconds(std::chrono::milliseconds time)
+{
+    return QLocale::c().toString(double(time.count()) / 1000.0, 'g', 6);
 }
 
 template <typename Page>
 void applyGuarded(const Page& htmlSource, const QString& pattern, const QString& replacement, int& matchesCount,
-    QString& matchesStrings, QStringList* exactValues, bool removeDuplicated)
+    QString& matchesStrings, QStringList* exactValues, bool removeDuplicated, QString* stopOutcome,
+    const CollectorLimits& limits)
 {
     matchesCount = 0;
     matchesStrings.clear();
     if (exactValues)
         exactValues->clear();
-    if (pattern.isEmpty())
-        return;
-    try {
-        const NormalisedPage page(htmlSource);
-        collect(page.utf8(), pattern, replacement, removeDuplicated, matchesCount, matchesStrings, exactValues);
-    } catch (...) {
-        // A bad pattern, or no memory for the values: the row shows 0 and no matches.
-        matchesCount = 0;
-        matchesStrings.clear();
-        if (exactValues)
-            exactValues->clear();
+    QString outcome;
+    if (!pattern.isEmpty()) {
+        try {
+            MatchDeadline deadline(limits.cpuTime);
+            const NormalisedPage page(htmlSource);
+            switch (collect(page.utf8(), pattern, replacement, removeDuplicated, deadline, limits.matchesBytes,
+                matchesCount, matchesStrings, exactValues)) {
+            case Stop::None:
+                break;
+            case Stop::Time:
+                outcome = QStringLiteral("pattern stopped after %1 s").arg(seconds(limits.cpuTime));
+                break;
+            case Stop::Cap:
+                outcome = QStringLiteral("matches stopped at %1")
+                              .arg(QLocale::c().formattedDataSize(
+                                  qint64(limits.matchesBytes), 0, QLocale::DataSizeIecFormat));
+                break;
+            }
+        } catch (const std::bad_alloc&) {
+            // Never silent: the row is told that its matches are lost.
+            matchesCount = 0;
+            matchesStrings.clear();
+            if (exactValues)
+                exactValues->clear();
+            outcome = QStringLiteral("out of memory while collecting matches");
+        } catch (...) {
+            // A bad pattern: the row shows 0 and no matches.
+            matchesCount = 0;
+            matchesStrings.clear();
+            if (exactValues)
+                exactValues->clear();
+        }
     }
+    if (stopOutcome)
+        *stopOutcome = outcome;
 }
 
 } // namespace
 
 void ApplyRegexToHtml(const QString& htmlSource, const QString& pattern, const QString& replacement,
-    int& matchesCount, QString& matchesStrings, bool removeDuplicated)
+    int& matchesCount, QString& matchesStrings, bool removeDuplicated, QString* stopOutcome,
+    const CollectorLimits& limits)
 {
-    applyGuarded(
-        QStringView(htmlSource), pattern, replacement, matchesCount, matchesStrings, nullptr, removeDuplicated);
+    applyGuarded(QStringView(htmlSource), pattern, replacement, matchesCount, matchesStrings, nullptr,
+        removeDuplicated, stopOutcome, limits);
 }
 
 void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
-    int& matchesCount, QString& matchesStrings, bool removeDuplicated)
+    int& matchesCount, QString& matchesStrings, bool removeDuplicated, QString* stopOutcome,
+    const CollectorLimits& limits)
 {
-    applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, nullptr, removeDuplicated);
+    applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, nullptr, removeDuplicated,
+        stopOutcome, limits);
 }
 
 void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, const QString& replacement,
-    int& matchesCount, QString& matchesStrings, QStringList& exactValues, bool removeDuplicated)
+    int& matchesCount, QString& matchesStrings, QStringList& exactValues, bool removeDuplicated,
+    QString* stopOutcome, const CollectorLimits& limits)
 {
-    applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, &exactValues, removeDuplicated);
+    applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, &exactValues, removeDuplicated,
+        stopOutcome, limits);
 }
 
 QString patternCompileError(const QString& pattern)
@@ -169,8 +239,9 @@ QString patternCompileError(const QString& pattern)
 }
 
 void ApplyRegexToUncheckedUtf8(std::string_view htmlBytes, const QString& pattern, const QString& replacement,
-    int& matchesCount, QString& matchesStrings, QStringList* exactValues, bool removeDuplicated)
+    int& matchesCount, QString& matchesStrings, QStringList* exactValues, bool removeDuplicated,
+    QString* stopOutcome, const CollectorLimits& limits)
 {
     applyGuarded(NormalisedPage::Unchecked { htmlBytes }, pattern, replacement, matchesCount, matchesStrings,
-        exactValues, removeDuplicated);
+        exactValues, removeDuplicated, stopOutcome, limits);
 }

@@ -236,8 +236,17 @@ int ReplacementTemplate::groupNumber(const Token& t, const Match& m, bool& secon
     return t.second >= 0 && !secondIsLiteral ? two : t.number;
 }
 
-void ReplacementTemplate::expand(const Match& m, std::string& out) const
+bool ReplacementTemplate::expand(const Match& m, std::string& out, std::size_t limit) const
 {
+    bool fits = true;
+    // Checked before each piece, so that a template repeating a long value stops at the limit
+    // instead of growing out far past it.
+    const auto put = [&](std::string_view piece) {
+        if (fits && piece.size() <= limit && out.size() <= limit - piece.size())
+            out += piece;
+        else
+            fits = false;
+    };
     const auto group = [&](int n) -> const Group* {
         return n >= 0 && std::size_t(n) < m.groups.size() && m.groups[std::size_t(n)].set
             ? &m.groups[std::size_t(n)]
@@ -246,49 +255,52 @@ void ReplacementTemplate::expand(const Match& m, std::string& out) const
     for (const Token& t : m_tokens) {
         switch (t.kind) {
         case Kind::Literal:
-            out += t.literal;
+            put(t.literal);
             break;
         case Kind::Number:
             if (const Group* g = group(t.number))
-                out += g->text;
+                put(g->text);
             break;
         case Kind::Digits:
         case Kind::Case: {
             bool secondIsLiteral = false;
             if (const Group* g = group(groupNumber(t, m, secondIsLiteral))) {
                 if (t.kind == Kind::Digits)
-                    out += g->text;
+                    put(g->text);
                 else
-                    out += toUtf8(convertCase(t.caseMode, g->text));
+                    put(toUtf8(convertCase(t.caseMode, g->text)));
             }
-            if (secondIsLiteral)
-                out += char('0' + t.second);
+            if (secondIsLiteral) {
+                const char digit = char('0' + t.second);
+                put({ &digit, 1 });
+            }
             break;
         }
         case Kind::Named:
             for (int n : t.groups) {
                 if (const Group* g = group(n)) {
-                    out += g->text;
+                    put(g->text);
                     break;
                 }
             }
             break;
         case Kind::Before:
-            out += m.before;
+            put(m.before);
             break;
         case Kind::After:
-            out += m.after;
+            put(m.after);
             break;
         case Kind::Highest:
             if (const Group* g = group(m.highestSet))
-                out += g->text;
+                put(g->text);
             break;
         case Kind::WholeValue:
-            out += m.before;
+            put(m.before);
             if (const Group* g = group(0))
-                out += g->text;
-            out += m.after;
+                put(g->text);
+            put(m.after);
             break;
         }
     }
+    return fits;
 }

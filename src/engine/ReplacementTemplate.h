@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <span>
@@ -40,8 +42,9 @@ public:
 
     ReplacementTemplate(const QString& text, const NameLookup& names);
 
-    // Appends the expansion for m to out (UTF-8).
-    void expand(const Match& m, std::string& out) const;
+    // Appends the expansion for m to out (UTF-8). Returns false, with out cut short, when out would
+    // grow past limit bytes.
+    bool expand(const Match& m, std::string& out, std::size_t limit = SIZE_MAX) const;
 
 private:
     enum class Kind { Literal, Number, Digits, Named, Before, After, Highest, WholeValue, Case };

@@ -42,12 +42,17 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run)
             HtmlSource = HttpClient.GetPageView(row.url, Referer, UserAgent, &proxyList, utf8Checked);
             result.outcome = HttpClient.outcome().text;
         }
+        QString stopOutcome;
         if (utf8Checked)
             ApplyRegexToHtmlUtf8(HtmlSource, row.pattern, row.replacement, result.count, result.matches,
-                result.values, settings.RemoveDuplicated);
+                result.values, settings.RemoveDuplicated, &stopOutcome);
         else
             ApplyRegexToUncheckedUtf8(HtmlSource, row.pattern, row.replacement, result.count, result.matches,
-                &result.values, settings.RemoveDuplicated);
+                &result.values, settings.RemoveDuplicated, &stopOutcome);
+        // A row whose collecting stopped early (time, cap, memory) says so and counts as failed.
+        if (!stopOutcome.isEmpty())
+            result.outcome
+                = result.outcome.isEmpty() ? stopOutcome : result.outcome + QStringLiteral("; ") + stopOutcome;
         run.rowFinished(std::move(result));
     };
 }

@@ -134,6 +134,12 @@ QStringList buildProxyList(const QString& Proxy)
             }
         } else {
             const qsizetype start = i;
+            // A host in brackets is an IPv6 address: its colons do not end the field.
+            if (fields.isEmpty() && Proxy[i] == u'[') {
+                const qsizetype close = Proxy.indexOf(u']', i);
+                if (close > 0)
+                    i = close + 1;
+            }
             while (i < n && Proxy[i] != u':' && !isBlank(Proxy[i]))
                 ++i;
             field = Proxy.mid(start, i - start);
@@ -153,4 +159,16 @@ QStringList buildProxyList(const QString& Proxy)
     while (fields.size() < 4)
         fields.append(QString());
     return fields;
+}
+
+ProxyLineSurvey surveyProxyLines(const QStringList& lines)
+{
+    ProxyLineSurvey survey;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (buildProxyList(lines[i]).front().isEmpty())
+            survey.hostlessLines.append(i + 1);
+        else
+            ++survey.withHost;
+    }
+    return survey;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -45,5 +46,17 @@ std::optional<QString> drawEntry(const IdentityList& list);
 
 // Splits one proxies.txt line into host, port, user name, password (and any further fields):
 // blanks (codes 1 to 32) separate like ":", a field in double quotes keeps them (two quotes stand
-// for one); at least four fields, padded with empty ones.
+// for one); a host in brackets keeps its colons and the brackets ("[::1]:8080"); at least four
+// fields, padded with empty ones.
 QStringList buildProxyList(const QString& Proxy);
+
+// What a proxies list holds for a run with proxies enabled: how many lines have a proxy host, and
+// the 1-based numbers of those that have none (blank, blanks only, or an empty host field), each of
+// which sends its fetch without a proxy. A front end refuses a run when no line has a host and
+// warns when some lack one.
+struct ProxyLineSurvey {
+    qsizetype withHost = 0;
+    QList<qsizetype> hostlessLines;
+    bool operator==(const ProxyLineSurvey&) const = default;
+};
+ProxyLineSurvey surveyProxyLines(const QStringList& lines);

@@ -60,11 +60,15 @@ ProxySettings parseProxyParams(const QStringList* params)
     }
     if (host.isEmpty())
         return s;
-    if (!isSafeHost(host) || (host.contains(u':') && !isIpv6Literal(host)))
+    // "[::1]" as in a URL: the address inside must be IPv6.
+    const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
+    const QString address = bracketed ? host.mid(1, host.size() - 2) : host;
+    if (address.isEmpty() || !isSafeHost(address) || (address.contains(u':') && !isIpv6Literal(address))
+        || (bracketed && !address.contains(u':')))
         return invalid(QStringLiteral("bad proxy host \"%1\"").arg(host));
 
     s.enabled = true;
-    s.host = host;
+    s.host = address;
     s.userName = params->at(2);
     s.password = params->at(3);
     s.basicAuth = !s.userName.isEmpty();

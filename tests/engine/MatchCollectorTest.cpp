@@ -4,8 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QLocale>
 
+#include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -283,3 +289,148 @@ TEST(MatchCollector, CompileErrorInWords)
         }
     }
 }
+
+namespace
+{
+
+struct Stopped {
+    Collected collected;
+    QString outcome;
+};
+
+Stopped collectWithin(const std::string& page, const QString& pattern, const QString& replacement, bool unique,
+    const CollectorLimits& limits)
+{
+    Stopped s;
+    ApplyRegexToHtmlUtf8(
+        page, pattern, replacement, s.collected.count, s.collected.text, unique, &s.outcome, limits);
+    return s;
+}
+
+} // namespace
+
+TEST(MatchCollector, PatternsThatNeverEndStopAtTheTimeBoundKeepingEarlierMatches)
+{
+    // Without a bound each backtracks or rescans the run of a's for minutes: the "c" at the end makes
+    // the engine try, where a page without one would be refused by the engine (and by us) at once.
+    const std::string page = "c c " + std::string(1'000'000, 'a') + "b c";
+    CollectorLimits limits;
+    limits.cpuTime = std::chrono::milliseconds(200);
+    const struct {
+        const char* pattern;
+        std::string page;
+        QString kept;
+    } cases[] = {
+        { "(a*)\\1\\1\\1c", page, "c||c||" }, // back-references
+        { "(?>a*)*c", page, "c||c||" }, // every start rescans the run
+        { "(*NO_JIT)(?>a*)*c", page, "c||c||" }, // the interpreter
+        { "(?>a*)*c|q\\d", page, "c||c||" }, // no code unit that every match holds
+        { "[ac]?(?>a*)*c", page, "c||c||" }, // starts at every a
+        // Led by literal text, which is found at every other character.
+        { "ab(?>[ab]*)*c", "abc abc " + QByteArray("ab").repeated(500'000).toStdString() + " c", "abc||abc||" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        const Stopped s = collectWithin(c.page, c.pattern, "", false, limits);
+        EXPECT_EQ(s.outcome, "pattern stopped after 0.2 s");
+        EXPECT_EQ(s.collected, (Collected { 2, c.kept }));
+    }
+    // The rewriting search has the same bound. The case-insensitive search takes the whole run at
+    // once; inside it, the case-sensitive one finds no "Q" and rescans the run from every a.
+    const std::string value = "c c q" + std::string(200'000, 'a') + "z c";
+    const Stopped rewriting = collectWithin(value, "Q[a]*Z|(?>a*)*c", "[$0]", false, limits);
+    EXPECT_EQ(rewriting.outcome, "pattern stopped after 0.2 s");
+    EXPECT_EQ(rewriting.collected, (Collected { 2, "[c]||[c]||" }));
+}
+
+TEST(MatchCollector, PatternsOfTheReportEndOnTheirPage)
+{
+    // 1 MB of a followed by b: no "c" after the run, which ends each search at once.
+    const std::string page = "c c " + std::string(1'000'000, 'a') + "b";
+    for (const char* p : { "(a*)\\1\\1\\1c", "(?>a*)*c" }) {
+        SCOPED_TRACE(p);
+        const Stopped s = collectWithin(page, p, "", false, CollectorLimits());
+        EXPECT_EQ(s.collected, (Collected { 2, "c||c||" }));
+        EXPECT_TRUE(s.outcome.isEmpty()) << s.outcome.toStdString();
+    }
+}
+
+TEST(MatchCollector, NormalRowsHaveNoOutcome)
+{
+    const Stopped s = collectWithin("id=42 id=43", "\\d+", "<$0>", true, CollectorLimits());
+    EXPECT_EQ(s.collected, (Collected { 2, "<42>||<43>||" }));
+    EXPECT_TRUE(s.outcome.isEmpty());
+    // A bad pattern stays silent, as before.
+    EXPECT_TRUE(collectWithin("abc", "(", "", false, CollectorLimits()).outcome.isEmpty());
+}
+
+TEST(MatchCollector, MatchesStopAtTheCapKeepingWhatFits)
+{
+    CollectorLimits limits;
+    limits.matchesBytes = 1024 * 1024;
+    const std::string page(1'000'000, 'x');
+    std::string numbers;
+    for (int i = 0; i < 200'000; ++i)
+        numbers += std::to_string(i) + ' ';
+    const struct {
+        const char* name;
+        const std::string& page;
+        QString pattern, replacement;
+        bool unique;
+        int count; // -1: some
+    } cases[] = {
+        // 1 MB times 10,000: each value is 10,000 bytes and 2 more for the separator.
+        { "template blow-up", page, ".", QStringLiteral("$&").repeated(10'000), false,
+            int(limits.matchesBytes / 10'002) },
+        // The first value alone would be 100 GB: refused before it grows.
+        { "one value past the cap", page, ".+", QStringLiteral("$_").repeated(100'000), false, 0 },
+        { "plain values", page, "x", "", false, int(limits.matchesBytes / 3) },
+        { "distinct values, unique", numbers, "\\d+", "", true, -1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Stopped s = collectWithin(c.page, c.pattern, c.replacement, c.unique, limits);
+        if (c.count >= 0) {
+            EXPECT_EQ(s.collected.count, c.count);
+        }
+        EXPECT_EQ(s.outcome, "matches stopped at 1 MiB");
+        EXPECT_LE(std::size_t(s.collected.text.toUtf8().size()), limits.matchesBytes);
+    }
+    // Many equal values in unique mode: duplicates are dropped as they pile up, so the cap is never
+    // reached (the values are "xxxxxxx" but for the last "x").
+    const Stopped equal = collectWithin(page, "x{1,7}", "", true, limits);
+    EXPECT_EQ(equal.collected, (Collected { 2, "x||xxxxxxx||" }));
+    EXPECT_TRUE(equal.outcome.isEmpty()) << equal.outcome.toStdString();
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) // they reserve far more address space
+namespace
+{
+
+// In a child process: the template blow-up under what is mapped now and 256 MiB more.
+[[noreturn]] void blowUpWithLittleMemory()
+{
+    const std::string page(1'000'000, 'x');
+    const QString tenThousand = QStringLiteral("$&").repeated(10'000);
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(256) << 20);
+    const rlimit limit { bytes, bytes };
+    setrlimit(RLIMIT_AS, &limit);
+    CollectorLimits noCap;
+    noCap.matchesBytes = SIZE_MAX;
+    const Stopped s = collectWithin(page, ".", tenThousand, false, noCap);
+    std::fprintf(stderr, "count %d, outcome: %s\n", s.collected.count, qPrintable(s.outcome));
+    std::_Exit(s.collected.count == 0 && s.collected.text.isEmpty() ? 0 : 1);
+}
+
+} // namespace
+
+TEST(MatchCollectorDeathTest, RunningOutOfMemoryIsNeverSilent)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(blowUpWithLittleMemory(), ::testing::ExitedWithCode(0),
+        "count 0, outcome: out of memory while collecting matches");
+}
+#endif

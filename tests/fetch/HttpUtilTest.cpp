@@ -358,6 +358,25 @@ TEST_P(HttpUtilTest, ProxyEntries)
     }
 }
 
+TEST_P(HttpUtilTest, ProxyAtAnIpv6AddressInBrackets)
+{
+    std::optional<TestProxy> proxy;
+    try {
+        proxy.emplace(RawSocketServer::Loopback::Ipv6);
+    } catch (const std::exception& e) {
+        GTEST_SKIP() << e.what();
+    }
+    proxy->requireCredentials("user", "p w");
+    const std::string target = http("/page");
+    const QStringList params = buildProxyList("[::1]:" + QString::number(proxy->port()) + ":user:\"p w\"");
+    const Fetched f = fetchOnce(target, { {}, {}, &params });
+    EXPECT_EQ(f.page, QString::fromStdString("proxied " + target));
+    EXPECT_OUTCOME(f, Kind::Ok, "");
+    const auto requests = proxy->requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")), "GET " + target + " HTTP/1.1");
+}
+
 TEST_P(HttpUtilTest, HttpsThroughAProxyTunnel)
 {
     TestProxy proxy;

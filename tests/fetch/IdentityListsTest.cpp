@@ -21,34 +21,53 @@ TEST(BuildProxyList, SplittingRules)
         QStringList fields;
     };
     const Case cases[] = {
-        { "host:8080:user:pass", { "host", "8080", "user", "pass" } },
-        { "host:8080", { "host", "8080", "", "" } },
-        { "host", { "host", "", "", "" } },
-        { "host::user:pass", { "host", "", "user", "pass" } },
-        { "host:8080:", { "host", "8080", "", "" } },
-        { ":8080", { "", "8080", "", "" } },
-        { "", { "", "", "", "" } },
-        { " \t ", { "", "", "", "" } },
+        { "host:8080:user:pass", { "host", "8080", "user", "pass" } }, { "host:8080", { "host", "8080", "", "" } },
+        { "host", { "host", "", "", "" } }, { "host::user:pass", { "host", "", "user", "pass" } },
+        { "host:8080:", { "host", "8080", "", "" } }, { ":8080", { "", "8080", "", "" } },
+        { "", { "", "", "", "" } }, { " \t ", { "", "", "", "" } },
         // Blanks separate like a colon; next to a colon they add nothing.
         { "  host : 8080 :user", { "host", "8080", "user", "" } },
         { "host:8080:user:pa ss", { "host", "8080", "user", "pa", "ss" } },
         { "host:8080:user:\"pa ss\"", { "host", "8080", "user", "pa ss" } },
         { "host:8080:user:\"p:a \"\"q\"\"\"", { "host", "8080", "user", "p:a \"q\"" } },
         { "\"unclosed: to the end", { "unclosed: to the end", "", "", "" } },
-        { "\"\":8080", { "", "8080", "", "" } },
-        { "\"ab\"cd:x", { "ab", "cd", "x", "" } },
+        { "\"\":8080", { "", "8080", "", "" } }, { "\"ab\"cd:x", { "ab", "cd", "x", "" } },
         { "ho\"st:1", { "ho\"st", "1", "", "" } },
         // A colon at the very end adds an empty field; one followed by blanks does not.
-        { "a:b:c:d:", { "a", "b", "c", "d", "" } },
-        { "a:b:c:d: ", { "a", "b", "c", "d" } },
-        { "a:b:c:d:e:f", { "a", "b", "c", "d", "e", "f" } },
-        { "a::::", { "a", "", "", "", "" } },
+        { "a:b:c:d:", { "a", "b", "c", "d", "" } }, { "a:b:c:d: ", { "a", "b", "c", "d" } },
+        { "a:b:c:d:e:f", { "a", "b", "c", "d", "e", "f" } }, { "a::::", { "a", "", "", "", "" } },
         { QString::fromUtf8("h\u00f6st\u00a0x:1"), { QString::fromUtf8("h\u00f6st\u00a0x"), "1", "", "" } },
         { QString("a") + QChar(1) + "b", { "a", "b", "", "" } },
+        // A host in brackets is an IPv6 address; its brackets stay for the fetcher.
+        { "[::1]:8080", { "[::1]", "8080", "", "" } },
+        { " [fe80::1:2]:3128:user:\"p w\"", { "[fe80::1:2]", "3128", "user", "p w" } },
+        { "[::1]", { "[::1]", "", "", "" } },
+        { "[::1", { "[", "", "1", "" } }, // unclosed: split as before, and no usable host
+        { "h:[::1]", { "h", "[", "", "1]" } }, // only the host field
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line.toStdString());
         EXPECT_EQ(buildProxyList(c.line), c.fields);
+    }
+}
+
+TEST(SurveyProxyLines, CountsHostsAndNamesHostlessLines)
+{
+    struct Case {
+        QStringList lines;
+        qsizetype withHost;
+        QList<qsizetype> hostless;
+    };
+    const Case cases[] = {
+        { {}, 0, {} }, { { "", "  ", "\t" }, 0, { 1, 2, 3 } },
+        { { ":8080", ":8080:user:pw", "\"\":3128" }, 0, { 1, 2, 3 } },
+        { { "a:1", "", "b:2", " :3", "[::1]:4" }, 3, { 2, 4 } }, { { "a:1", "b" }, 2, {} },
+        { { "::1:8080", "[::1]:8080" }, 1, { 1 } }, // an IPv6 address needs its brackets
+        { { "[", "bad host:x" }, 2, {} }, // a host that cannot be used fails its fetch, never goes direct
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines.join(u'|').toStdString());
+        EXPECT_EQ(surveyProxyLines(c.lines), (ProxyLineSurvey { c.withHost, c.hostless }));
     }
 }
 

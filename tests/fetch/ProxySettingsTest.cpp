@@ -1,4 +1,5 @@
 #include "fetch/ProxySettings.h"
+#include "fetch/IdentityLists.h"
 #include "support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,8 @@ TEST(ProxySettings, FieldsToProxy)
         { { "10.0.0.1", "8080", "user", "" }, true, "http://10.0.0.1:8080", true },
         { { "10.0.0.1", "00081", "", "pw" }, true, "http://10.0.0.1:81", false },
         { { "::1", "3128", "", "" }, true, "http://[::1]:3128", false },
+        { { "[::1]", "8080", "user", "pw" }, true, "http://[::1]:8080", true },
+        { buildProxyList("[fe80::1:2]:3128"), true, "http://[fe80::1:2]:3128", false },
         { { "", "3128", "", "" }, false, "", false },
     };
     for (const Case& c : cases) {
@@ -31,6 +34,9 @@ TEST(ProxySettings, FieldsToProxy)
     const QStringList empty;
     EXPECT_FALSE(parseProxyParams(nullptr).enabled);
     EXPECT_FALSE(parseProxyParams(&empty).enabled);
-    const QStringList v6Text = { "fe80::1:zz", "80", "", "" };
-    EXPECT_FALSE(parseProxyParams(&v6Text).valid);
+    for (const char* host : { "fe80::1:zz", "[]", "[10.0.0.1]", "[::1", "::1]", "[[::1]]", "[", "[::1]x" }) {
+        SCOPED_TRACE(host);
+        const QStringList bad = { host, "80", "", "" };
+        EXPECT_FALSE(parseProxyParams(&bad).valid);
+    }
 }

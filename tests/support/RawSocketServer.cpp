@@ -14,23 +14,35 @@
 namespace
 {
 
-int boundSocket(int& port, int backlog)
+int boundSocket(int& port, int backlog, bool ipv6 = false)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw std::runtime_error("socket() failed");
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || (backlog >= 0 && ::listen(fd, backlog) != 0)
-        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        ::close(fd);
-        throw std::runtime_error("could not bind a test socket to 127.0.0.1");
+    sockaddr_storage storage {};
+    socklen_t len = 0;
+    if (ipv6) {
+        auto* addr = reinterpret_cast<sockaddr_in6*>(&storage);
+        addr->sin6_family = AF_INET6;
+        addr->sin6_addr = in6addr_loopback;
+        len = sizeof *addr;
+    } else {
+        auto* addr = reinterpret_cast<sockaddr_in*>(&storage);
+        addr->sin_family = AF_INET;
+        addr->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        len = sizeof *addr;
     }
-    port = ntohs(addr.sin_port);
+    auto* addr = reinterpret_cast<sockaddr*>(&storage);
+    if (::bind(fd, addr, len) != 0 || (backlog >= 0 && ::listen(fd, backlog) != 0)
+        || ::getsockname(fd, addr, &len) != 0) {
+        ::close(fd);
+        throw std::runtime_error(
+            ipv6 ? "could not bind a test socket to ::1" : "could not bind a test socket to 127.0.0.1");
+    }
+    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
+                      : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
     return fd;
 }
 
@@ -110,9 +122,9 @@ void RawSocketServer::Connection::relay(int otherFd)
     }
 }
 
-RawSocketServer::RawSocketServer(Handler handler) : m_handler(std::move(handler))
+RawSocketServer::RawSocketServer(Handler handler, Loopback loopback) : m_handler(std::move(handler))
 {
-    m_listenFd = boundSocket(m_port, 16);
+    m_listenFd = boundSocket(m_port, 16, loopback == Loopback::Ipv6);
     m_stopFd = ::eventfd(0, EFD_CLOEXEC);
     m_acceptThread = std::thread([this] { acceptLoop(); });
 }

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-// A TCP server on 127.0.0.1 and a free port that runs a scripted handler per connection, each on a
+// A TCP server on 127.0.0.1 (or ::1) and a free port that runs a scripted handler per connection, each on a
 // thread of its own: for answers no HTTP library gives (stalls, drips, broken replies, proxies).
 // Every wait is bounded and ends early when the peer closes or the server stops.
 class RawSocketServer
@@ -34,7 +34,10 @@ public:
     };
     using Handler = std::function<void(Connection&)>;
 
-    explicit RawSocketServer(Handler handler);
+    // Ipv6 listens on ::1 instead, for clients that must reach a server by an IPv6 address;
+    // throws when the machine has no IPv6 loopback.
+    enum class Loopback { Ipv4, Ipv6 };
+    explicit RawSocketServer(Handler handler, Loopback loopback = Loopback::Ipv4);
     ~RawSocketServer();
     RawSocketServer(const RawSocketServer&) = delete;
     RawSocketServer& operator=(const RawSocketServer&) = delete;

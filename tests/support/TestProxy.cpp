@@ -26,7 +26,10 @@ std::string answer(const std::string& status, const std::string& extraHeaders, c
 
 } // namespace
 
-TestProxy::TestProxy() : m_server([this](RawSocketServer::Connection& c) { handle(c); }) { }
+TestProxy::TestProxy(RawSocketServer::Loopback loopback) :
+    m_server([this](RawSocketServer::Connection& c) { handle(c); }, loopback)
+{
+}
 
 void TestProxy::requireCredentials(const std::string& user, const std::string& password)
 {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-// An HTTP proxy on 127.0.0.1. It answers absolute-URI requests itself with the body
+// An HTTP proxy on 127.0.0.1 (or ::1). It answers absolute-URI requests itself with the body
 // "proxied <request target>" and tunnels CONNECT to a port on 127.0.0.1. With credentials
 // required, a request without the matching Basic Proxy-Authorization gets 407.
 class TestProxy
 {
 public:
-    TestProxy();
+    explicit TestProxy(RawSocketServer::Loopback loopback = RawSocketServer::Loopback::Ipv4);
     void requireCredentials(const std::string& user, const std::string& password);
     int port() const { return m_server.port(); }
     // Every request head received, in order.
