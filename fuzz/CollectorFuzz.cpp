@@ -1,5 +1,5 @@
-// Fuzzes the match collector and the template language: both entry points must agree and keep the
-// match list format, and expanding any template over any groups must stay in bounds.
+// Fuzzes the match collector and the template language: the three entry points must agree and keep
+// the match list format, and expanding any template over any groups must stay in bounds.
 #include "engine/MatchCollector.h"
 #include "engine/ReplacementTemplate.h"
 
@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString pattern = QString::fromStdString(in.ConsumeRandomLengthString(80));
     const QString replacement = QString::fromStdString(in.ConsumeRandomLengthString(40));
     const std::string extra = in.ConsumeRandomLengthString(80);
-    const QString page = QString::fromStdString(in.ConsumeRemainingBytesAsString()); // invalid bytes: U+FFFD
+    const std::string bytes = in.ConsumeRemainingBytesAsString();
+    const QString page = QString::fromStdString(bytes); // invalid bytes: U+FFFD
 
     int count = -1, countUtf8 = -1;
     QString text, textUtf8;
@@ -57,6 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ApplyRegexToHtmlUtf8(std::string_view(utf8.constData(), std::size_t(utf8.size())), pattern, replacement,
         countUtf8, textUtf8, unique);
     if (count != countUtf8 || text != textUtf8)
+        __builtin_trap();
+    // The raw bytes, checked in the collector's own pass, read as the QString above.
+    int countUnchecked = -1;
+    QString textUnchecked;
+    ApplyRegexToUncheckedUtf8(bytes, pattern, replacement, countUnchecked, textUnchecked, unique);
+    if (count != countUnchecked || text != textUnchecked)
         __builtin_trap();
     if (count < 0 || (count == 0 && !text.isEmpty()) || (count >= 2 && !text.endsWith(QLatin1String("||"))))
         __builtin_trap();
