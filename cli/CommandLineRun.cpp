@@ -3,8 +3,10 @@
 #include "app/ApplyRegex.h"
 #include "app/Workspace.h"
 #include "cli/InterruptSignals.h"
+#include "engine/MatchCollector.h"
 #include "engine/RunController.h"
 #include "engine/UpdateGUIThread.h"
+#include "engine/UrlJob.h"
 #include "results/ResultsExport.h"
 #include "text/FileUtil.h"
 
@@ -229,6 +231,7 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     settings.TimeoutThreads = options.timeoutSeconds;
     settings.EnableProxies = options.enableProxies;
     settings.RemoveDuplicated = options.removeDuplicated;
+    settings.MaxPageBytes = std::uint64_t(options.maxPageMiB) * 1024 * 1024;
     const ResultsModel& grid = workspace.rows();
     RunController& controller = workspace.run();
     if (const QString refusal = controller.startRefusal(); !refusal.isEmpty()) {
@@ -239,6 +242,8 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
             row < grid.rowCount() ? QStringLiteral("row %1: %2").arg(grid.rowNumber(row)).arg(refusal) : refusal);
         return CliExitUsage;
     }
+    if (const QString warning = proxyWarning(settings, workspace.lists()); !warning.isEmpty())
+        say(err, QStringLiteral("warning: %1").arg(warning));
 
     ConsoleProgress progress(err, options.quiet, grid.rowCount());
     RunSummary summary;
@@ -301,6 +306,16 @@ int runCommandLine(const CommandLineOptions& options, std::FILE* out, std::FILE*
     if (!options.reportFile.isEmpty())
         written = writeOnItsOwn(err, "the report", [&] { writeFileWhole(options.reportFile, runReportTsv(grid)); })
             && written;
+    // A row that ran out of memory lost its matches: the export is not whole, so say which rows.
+    for (int r = 0; r < grid.rowCount(); ++r) {
+        if (grid.outcome(r).contains(lostMatchesOutcome())) {
+            say(err,
+                QStringLiteral("row %1: %2; its matches are not in the export")
+                    .arg(grid.rowNumber(r))
+                    .arg(grid.outcome(r)));
+            written = false;
+        }
+    }
 
     // Also a signal that came while the results were being written: they are complete then.
     if (const int stoppedBy = interrupts.received(); stoppedBy != 0) {

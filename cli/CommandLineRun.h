@@ -40,6 +40,8 @@ struct CommandLineOptions {
     int threads = 1;
     int timeoutSeconds = RunLimits::DefaultCliTimeoutSeconds;
     bool enableProxies = false;
+    // The largest page taken, in MiB (--max-page-mb).
+    int maxPageMiB = 128;
     bool removeDuplicated = false;
     bool quiet = false;
 };

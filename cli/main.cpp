@@ -37,6 +37,7 @@ const char* const Usage
       "                           (default: \"resources\" beside the executable)\n"
       "      --report FILE        per-row TSV: row (line number in URLFILE), URL, column-3 text, fetch\n"
       "                           outcome\n"
+      "      --max-page-mb N      the largest page taken, in MiB, 1..4096 (default 128)\n"
       "      --list-regex         print the library entries, one per line: description TAB pattern\n"
       "                           TAB replacement\n"
       "  -q, --quiet              no progress on standard error\n"
@@ -98,12 +99,13 @@ int runMain(int argc, char** argv)
     const QCommandLineOption regex({ "r", "regex" }, "", "NAME");
     const QCommandLineOption resources("resources", "", "DIR");
     const QCommandLineOption report("report", "", "FILE");
+    const QCommandLineOption maxPage("max-page-mb", "", "N");
     const QCommandLineOption listRegex("list-regex", "");
     const QCommandLineOption quiet({ "q", "quiet" }, "");
     const QCommandLineOption help({ "h", "help" }, "");
     const QCommandLineOption version("version", "");
     parser.addOptions({ output, format, shard, threads, timeout, proxies, unique, regex, resources, report,
-        listRegex, quiet, help, version });
+        maxPage, listRegex, quiet, help, version });
 
     if (!parser.parse(app.arguments()))
         return usageError(parser.errorText());
@@ -146,6 +148,9 @@ int runMain(int argc, char** argv)
             parser, timeout, RunLimits::MinTimeoutSeconds, RunLimits::MaxTimeoutSeconds, options.timeoutSeconds))
         return usageError(QStringLiteral("--timeout takes a whole number of seconds from 3 to 30, not \"%1\"")
                               .arg(parser.value(timeout)));
+    if (!wholeNumberOption(parser, maxPage, 1, 4096, options.maxPageMiB))
+        return usageError(QStringLiteral("--max-page-mb takes a whole number of MiB from 1 to 4096, not \"%1\"")
+                              .arg(parser.value(maxPage)));
     if (parser.isSet(format)) {
         const std::optional<ExportFormat> f = exportFormatNamed(parser.value(format));
         if (!f)

@@ -31,6 +31,9 @@ Workspace::Workspace(const QString& resourcesDir, int startPauseMs) :
     m_run->setStartCheck([this] { return proxyRefusal(m_settings, m_lists); });
     // One transfer loop per run. Made before the run's threads exist, ended after they have been joined.
     QObject::connect(m_run.get(), &RunController::runStarted, m_run.get(), [this] {
+        // With a thread or two the hand-off to the loop costs more than it saves.
+        if (m_settings.ThreadCount < TransferLoopMinThreads)
+            return;
         try {
             m_transfers = std::make_unique<TransferLoop>();
             m_runTransfers = m_transfers.get();

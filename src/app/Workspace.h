@@ -61,6 +61,8 @@ public:
     void exportJsonLines(const QString& path) const;
 
     static QString noRowsRefusal();
+    // Runs with at least this many threads carry their fetches on one transfer loop.
+    static constexpr int TransferLoopMinThreads = 4;
 
 private:
     QString m_resourcesDir;

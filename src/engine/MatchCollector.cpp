@@ -185,7 +185,7 @@ void applyGuarded(const Page& htmlSource, const QString& pattern, const QString&
             matchesStrings.clear();
             if (exactValues)
                 exactValues->clear();
-            outcome = QStringLiteral("out of memory while collecting matches");
+            outcome = lostMatchesOutcome();
         } catch (...) {
             // A bad pattern: the row shows 0 and no matches.
             matchesCount = 0;
@@ -222,6 +222,11 @@ void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, con
 {
     applyGuarded(htmlUtf8, pattern, replacement, matchesCount, matchesStrings, &exactValues, removeDuplicated,
         stopOutcome, limits);
+}
+
+QString lostMatchesOutcome()
+{
+    return QStringLiteral("out of memory while collecting matches");
 }
 
 QString patternCompileError(const QString& pattern)

@@ -47,6 +47,9 @@ void ApplyRegexToHtmlUtf8(std::string_view htmlUtf8, const QString& pattern, con
     int& matchesCount, QString& matchesStrings, QStringList& exactValues, bool removeDuplicated,
     QString* stopOutcome = nullptr, const CollectorLimits& limits = {});
 
+// The stop outcome of a row whose values were lost for want of memory.
+QString lostMatchesOutcome();
+
 // Why every page gives 0 with this pattern: PCRE2's compile error with its offset in characters, or
 // "the pattern is empty"; an empty text when the pattern compiles. For showing a user, who is
 // never told by the collector itself.

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "fetch/HttpUtilC.h"
+
 #include <atomic>
+#include <cstdint>
 
 // The run settings that worker threads read while a run goes. The window (or the command line)
 // mirrors its controls into them on its own thread; each value is read whole, so atomics suffice.
@@ -15,4 +18,6 @@ struct RunSettings {
     std::atomic<bool> RemoveDuplicated { false };
     // The thread-count box, read by the controller when a run starts.
     std::atomic<int> ThreadCount { 1 };
+    // The largest page a fetch takes (--max-page-mb), read by each job.
+    std::atomic<std::uint64_t> MaxPageBytes { HttpUtil::DefaultMaxPageBytes };
 };

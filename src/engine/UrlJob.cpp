@@ -20,6 +20,7 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run)
         const RowInput row = run.rowStarted(m);
 
         HttpUtil HttpClient(settings.TimeoutThreads, context.transfers ? *context.transfers : nullptr);
+        HttpClient.setMaxPageBytes(settings.MaxPageBytes);
         // An empty list gives an empty value, which sends no such header.
         const QString Referer = drawEntry(context.lists.ListReferers()).value_or(QString());
         const QString UserAgent = drawEntry(context.lists.ListUserAgents()).value_or(QString());
@@ -65,11 +66,33 @@ JobFactory urlJobFactory(const UrlJobContext& context)
 QString proxyRefusal(const RunSettings& settings, const IdentityLists& lists)
 {
     const IdentityList proxies = lists.ListProxies();
-    if (!settings.EnableProxies || (proxies && !proxies->isEmpty()))
+    // Blank or host-less lines alone would send every request around the proxy.
+    if (!settings.EnableProxies || (proxies && surveyProxyLines(*proxies).withHost > 0))
         return QString();
     return QStringLiteral(
         "You cannot run with \"Enable proxies\" checked because \"proxies.txt\" holds no proxy\r\n"
         "Add proxies to \"proxies.txt\" or uncheck \"Enable proxies\"");
+}
+
+QString proxyWarning(const RunSettings& settings, const IdentityLists& lists)
+{
+    const IdentityList proxies = lists.ListProxies();
+    if (!settings.EnableProxies || !proxies)
+        return QString();
+    const ProxyLineSurvey survey = surveyProxyLines(*proxies);
+    if (survey.withHost == 0 || survey.hostlessLines.isEmpty())
+        return QString();
+    QStringList numbers;
+    for (const qsizetype n : survey.hostlessLines)
+        numbers.append(QString::number(n));
+    const qsizetype count = survey.hostlessLines.size();
+    return QStringLiteral(
+        "\"proxies.txt\" has %1 line%2 without a proxy host (line%2 %3): a request that draws %4 "
+        "goes out without a proxy")
+        .arg(count)
+        .arg(count == 1 ? QString() : QStringLiteral("s"))
+        .arg(numbers.join(QStringLiteral(", ")))
+        .arg(count == 1 ? QStringLiteral("it") : QStringLiteral("one"));
 }
 
 QString noProxyOutcome()

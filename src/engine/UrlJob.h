@@ -29,8 +29,11 @@ Job ThreadFunction(const UrlJobContext& context, int m, RunChannel& run);
 // The run controller's job factory over ThreadFunction.
 JobFactory urlJobFactory(const UrlJobContext& context);
 
-// The refusal for "Enable proxies" with no line in "proxies.txt", or an empty text.
+// The refusal for "Enable proxies" when no line of "proxies.txt" has a proxy host, or an empty text.
 QString proxyRefusal(const RunSettings& settings, const IdentityLists& lists);
+// With "Enable proxies": when some lines of "proxies.txt" have no host (they mean a direct
+// connection) among lines that have one, a warning naming how many and which; else an empty text.
+QString proxyWarning(const RunSettings& settings, const IdentityLists& lists);
 
 // The outcome of a row that needed a proxy when "proxies.txt" had none (a reload during the run).
 QString noProxyOutcome();

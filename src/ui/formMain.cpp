@@ -4,6 +4,7 @@
 #include "app/ProductConfig.h"
 #include "app/Workspace.h"
 #include "engine/RunController.h"
+#include "engine/UrlJob.h"
 #include "engine/UpdateGUIThread.h"
 #include "results/StringGridUtil.h"
 #include "text/FileUtil.h"
@@ -327,7 +328,8 @@ void TTFormMain::runStarted()
     ProgressBarRun->setRange(0, std::max(m_ws.rows().rowCount(), 1));
     ProgressBarRun->setValue(0);
     ProgressBarRun->show();
-    statusBar()->clearMessage();
+    // Host-less lines among the proxies mean direct connections: said where the run is watched.
+    statusBar()->showMessage(proxyWarning(m_ws.settings(), m_ws.lists()));
 }
 
 void TTFormMain::runProgress(const RunProgress& batch)

@@ -360,3 +360,68 @@ TEST_F(CliReliabilityTest, InputThatNeverEndsIsRefusedNamingTheFile)
     }
     EXPECT_EQ(requests->load(), 0);
 }
+
+TEST(CliProxyLines, BlankOnlyProxiesAreRefusedAndHostlessLinesAmongRealOnesAreNamed)
+{
+    TempDir dir;
+    TestHttpServer server;
+    server.serve("/p", "<p>a@x.org</p>");
+    server.start();
+    const QString urls = dir.write(
+        QStringLiteral("urls.txt"), QByteArray::fromStdString(server.baseUrl()) + "/p||[a-z]+@[a-z]+\\.org\n");
+    const auto resourcesWith = [&](const QString& name, const QByteArray& proxies) {
+        QDir().mkpath(dir.path(name));
+        dir.write(name + QStringLiteral("/proxies.txt"), proxies);
+        dir.write(name + QStringLiteral("/referers.txt"), "");
+        dir.write(name + QStringLiteral("/user_agents.txt"), "Agent\n");
+        return dir.path(name);
+    };
+
+    // Only blank, whitespace and host-less lines: every request would go around the proxy.
+    const CliResult blank = runCli({ "-q", "-p", "--resources", resourcesWith("blank", "\n   \n:8080\n"), urls });
+    EXPECT_EQ(blank.exitCode, 2) << blank.err.toStdString();
+    EXPECT_TRUE(blank.err.contains("holds no proxy")) << blank.err.toStdString();
+    EXPECT_EQ(blank.err.count('\n'), 1) << blank.err.toStdString();
+
+    // A real proxy among them: the run goes, after one warning naming the lines.
+    TestHttpServer proxy;
+    proxy.get(".*",
+        [](const httplib::Request&, httplib::Response& res) { res.set_content("<p>a@x.org</p>", "text/html"); });
+    proxy.start();
+    const QByteArray mixed = "\n127.0.0.1:" + QByteArray::number(proxy.port()) + "\n  \n";
+    const CliResult run = runCli({ "-q", "-p", "--resources", resourcesWith("mixed", mixed), urls });
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err,
+        "glimmerpick-cli: warning: \"proxies.txt\" has 2 lines without a proxy host (lines 1, 3): a request that "
+        "draws one goes out without a proxy\n");
+
+    // Enabled proxies on real lines only: no warning.
+    const CliResult clean = runCli({ "-q", "-p", "--resources",
+        resourcesWith("clean", "127.0.0.1:" + QByteArray::number(proxy.port()) + "\n"), urls });
+    EXPECT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+    EXPECT_TRUE(clean.err.isEmpty()) << clean.err.toStdString();
+}
+
+TEST(CliPageCap, MaxPageMbSetsTheCapAndTheRowSaysSo)
+{
+    TempDir dir;
+    TestHttpServer server;
+    server.serve("/big", std::string(2 * 1024 * 1024, 'a') + " a@x.org");
+    server.serve("/small", "<p>a@x.org</p>");
+    server.start();
+    const QByteArray base = QByteArray::fromStdString(server.baseUrl());
+    const QString urls
+        = dir.write(QStringLiteral("urls.txt"), base + "/big||[a-z]@x\\.org\n" + base + "/small||[a-z]@x\\.org\n");
+    const QString report = dir.path(QStringLiteral("report.tsv"));
+    const CliResult r = runCli({ "-q", "--max-page-mb", "1", "--resources", Resources, "--report", report, urls });
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "a@x.org\r\n");
+    const QList<QByteArray> lines = dir.read(QStringLiteral("report.tsv")).split('\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_TRUE(lines[1].endsWith("\t0\tpage larger than 1 MiB")) << lines[1].toStdString();
+
+    for (const char* bad : { "0", "4097", "1.5", "x" }) {
+        const CliResult refused = runCli({ "--max-page-mb", bad, urls });
+        EXPECT_EQ(refused.exitCode, 2) << bad << ": " << refused.err.toStdString();
+    }
+}
