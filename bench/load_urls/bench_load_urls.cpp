@@ -1,5 +1,6 @@
 // Loads a generated URL file of N lines (default 1,000,000) into the row store, the way the Load
 // button does, and prints the wall time of each step and the process's peak memory.
+#include "BenchFiles.h"
 #include "results/StringGridUtil.h"
 #include "text/FileUtil.h"
 
@@ -8,50 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <cstdlib>
-
-namespace
-{
-
-long peakRssMb()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-// Written in chunks so that making the file does not inflate the peak memory measured afterwards.
-bool writeUrlFile(const QString& path, int lines, qint64& bytesWritten)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray chunk;
-    for (int i = 0; i < lines; ++i) {
-        chunk += "https://www.example-shop-";
-        chunk += QByteArray::number(i % 5000);
-        chunk += ".com/catalogue/item/";
-        chunk += QByteArray::number(i);
-        // A third of the lines carry a pattern, a sixth also a template, as real lists mix them.
-        if (i % 3 == 0)
-            chunk += "||[a-z0-9._%+-]+@[a-z0-9.-]+\\.[a-z]{2,}";
-        if (i % 6 == 0)
-            chunk += "||$0";
-        chunk += "\r\n";
-        if (chunk.size() > (1 << 20) || i + 1 == lines) {
-            if (f.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    bytesWritten = f.size();
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -59,11 +18,11 @@ int main(int argc, char** argv)
     const int lines = argc > 1 ? std::atoi(argv[1]) : 1000000;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("urls.txt"));
-    qint64 size = 0;
-    if (!writeUrlFile(path, lines, size)) {
+    if (!writeUrlFile(path, lines)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
+    const qint64 size = QFile(path).size();
     std::printf("file: %d lines, %.1f MB\n", lines, double(size) / 1e6);
     const long baseMb = peakRssMb();
 

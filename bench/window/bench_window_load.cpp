@@ -2,6 +2,7 @@
 // through the Load button: the time until the grid has painted the new rows, how long the UI thread
 // takes to answer meanwhile (its longest hold), scrolling the loaded grid, peak memory.
 // usage: bench_window_load [LINES (1000000)]
+#include "BenchFiles.h"
 #include "QuietPrompter.h"
 #include "UiLatencyProbe.h"
 #include "app/Workspace.h"
@@ -25,37 +26,6 @@
 
 namespace
 {
-
-long peakRssMb()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
-
-// The same mix as bench_load_urls: a third of the lines with a pattern, a sixth also a template.
-bool writeUrlFile(const QString& path, int lines)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray chunk;
-    for (int i = 0; i < lines; ++i) {
-        chunk += "https://www.example-shop-" + QByteArray::number(i % 5000) + ".com/catalogue/item/"
-            + QByteArray::number(i);
-        if (i % 3 == 0)
-            chunk += "||[a-z0-9._%+-]+@[a-z0-9.-]+\\.[a-z]{2,}";
-        if (i % 6 == 0)
-            chunk += "||$0";
-        chunk += "\r\n";
-        if (chunk.size() > (1 << 20) || i + 1 == lines) {
-            if (f.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return true;
-}
 
 // Counts the paints of a widget.
 class PaintCounter : public QObject

@@ -44,6 +44,31 @@ bool isTrimmed(char16_t c)
     return c <= 32;
 }
 
+#ifdef __SSE2__
+// One step of the copies below: the 16 bytes at from (loaded as chunk) to o without their line feeds;
+// 32 bytes from `from` on must be readable. Returns the new end of the output.
+inline __attribute__((always_inline)) char* copyChunkWithoutLineFeeds(__m128i chunk, const char* from, char* o)
+{
+    const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), chunk);
+    if (mask == 0)
+        return o + 16;
+    if ((mask & (mask - 1)) == 0) {
+        // One line feed at i: the 16 bytes after it overwrite it and what followed; the next chunk
+        // rewrites the bytes that ran into its part with the same values.
+        const int i = __builtin_ctz(mask);
+        _mm_storeu_si128(
+            reinterpret_cast<__m128i*>(o + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 1)));
+        return o + 15;
+    }
+    for (int k = 0; k < 16; ++k) {
+        *o = from[k];
+        o += from[k] != '\n';
+    }
+    return o;
+}
+#endif
+
 // Copies [from, from + n) to out without line feeds; returns the bytes written.
 // Sixteen bytes at a time: lines of markup are short, and a call of memchr per line costs more than
 // matching a simple pattern over the page.
@@ -52,27 +77,10 @@ std::size_t copyWithoutLineFeeds(const char* from, std::size_t n, char* out)
     const char* end = from + n;
     char* o = out;
 #ifdef __SSE2__
-    const __m128i lf = _mm_set1_epi8('\n');
     // 32 bytes ahead are readable in this loop, for the chunk with one line feed.
     while (end - from >= 32) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), chunk);
-        if (mask == 0) {
-            o += 16;
-        } else if ((mask & (mask - 1)) == 0) {
-            // One line feed at i: the 16 bytes after it overwrite it and what followed; the next chunk
-            // rewrites the bytes that ran into its part with the same values.
-            const int i = __builtin_ctz(mask);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i),
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 1)));
-            o += 15;
-        } else {
-            for (int k = 0; k < 16; ++k) {
-                *o = from[k];
-                o += from[k] != '\n';
-            }
-        }
+        o = copyChunkWithoutLineFeeds(chunk, from, o);
         from += 16;
     }
 #endif
@@ -92,25 +100,10 @@ __attribute__((target("ssse3"))) bool copyCheckedWithoutLineFeeds(
     const char* end = from + n;
     char* o = out;
     Utf8Validator check;
-    const __m128i lf = _mm_set1_epi8('\n');
     while (end - from >= 32) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
         check.block(chunk);
-        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), chunk);
-        if (mask == 0) {
-            o += 16;
-        } else if ((mask & (mask - 1)) == 0) {
-            const int i = __builtin_ctz(mask);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i),
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 1)));
-            o += 15;
-        } else {
-            for (int k = 0; k < 16; ++k) {
-                *o = from[k];
-                o += from[k] != '\n';
-            }
-        }
+        o = copyChunkWithoutLineFeeds(chunk, from, o);
         from += 16;
     }
     if (end - from >= 16) {

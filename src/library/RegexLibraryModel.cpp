@@ -197,17 +197,13 @@ void RegexLibraryModel::post()
 void RegexLibraryModel::cancel()
 {
     if (m_state == LibraryEditState::Edit) {
-        m_state = LibraryEditState::Browse;
-        m_buffer = {};
-        m_modified = false;
+        dropEdit();
         Q_EMIT dataChanged(index(m_current, 0), index(m_current, ColumnCount - 1));
         Q_EMIT stateChanged();
     } else if (m_state == LibraryEditState::Insert) {
         const int at = m_current;
         beginRemoveRows(QModelIndex(), at, at);
-        m_state = LibraryEditState::Browse;
-        m_buffer = {};
-        m_modified = false;
+        dropEdit();
         m_current = std::min(at, m_store.count() - 1);
         endRemoveRows();
         Q_EMIT currentRowChanged(m_current);
@@ -232,9 +228,7 @@ void RegexLibraryModel::remove()
         Q_EMIT currentRowChanged(m_current);
         throw;
     }
-    m_state = LibraryEditState::Browse;
-    m_buffer = {};
-    m_modified = false;
+    dropEdit();
     m_current = std::min(at, m_store.count() - 1);
     endResetModel();
     Q_EMIT currentRowChanged(m_current);
@@ -266,6 +260,13 @@ void RegexLibraryModel::refresh()
     Q_EMIT stateChanged();
 }
 
+void RegexLibraryModel::dropEdit()
+{
+    m_state = LibraryEditState::Browse;
+    m_buffer = {};
+    m_modified = false;
+}
+
 void RegexLibraryModel::settle()
 {
     settleKeeping(m_current);
@@ -274,9 +275,7 @@ void RegexLibraryModel::settle()
 void RegexLibraryModel::reset()
 {
     beginResetModel();
-    m_state = LibraryEditState::Browse;
-    m_buffer = {};
-    m_modified = false;
+    dropEdit();
     m_current = m_store.count() == 0 ? -1 : std::clamp(m_current, 0, m_store.count() - 1);
     endResetModel();
     Q_EMIT currentRowChanged(m_current);
@@ -344,9 +343,7 @@ int RegexLibraryModel::write()
         Q_EMIT currentRowChanged(m_current);
         throw;
     }
-    m_state = LibraryEditState::Browse;
-    m_buffer = {};
-    m_modified = false;
+    dropEdit();
     m_current = to;
     endResetModel();
     Q_EMIT currentRowChanged(m_current);

@@ -82,6 +82,8 @@ Q_SIGNALS:
     void editRefused(const QString& error);
 
 private:
+    // Back to browsing, the edit buffer forgotten (no signal).
+    void dropEdit();
     bool editing() const { return m_state != LibraryEditState::Browse; }
     int storeRow(int row) const;
     // Settles the edit and returns where the entry shown at row (another row than the edit) is then.
