@@ -1,22 +1,12 @@
 #include "text/EditorFile.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "support/TextBytes.h"
 
 #include <gtest/gtest.h>
 
 namespace
 {
-
-QByteArray utf16(const QString& s, bool littleEndian)
-{
-    QByteArray out = littleEndian ? QByteArray("\xFF\xFE", 2) : QByteArray("\xFE\xFF", 2);
-    for (QChar c : s) {
-        const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
-        out.append(littleEndian ? lo : hi);
-        out.append(littleEndian ? hi : lo);
-    }
-    return out;
-}
 
 // Text that every encoding below can hold: non-ASCII letters, the euro sign, an empty line in the
 // middle and an empty last line.
@@ -33,8 +23,8 @@ TEST(EditorFile, UneditedFilesSaveByteForByte)
     };
     const Case cases[] = {
         { "UTF-8 mark", "\xEF\xBB\xBF" + sample.toUtf8(), TextEncoding::Utf8Bom },
-        { "UTF-16 LE mark", utf16(sample, true), TextEncoding::Utf16LeBom },
-        { "UTF-16 BE mark", utf16(sample, false), TextEncoding::Utf16BeBom },
+        { "UTF-16 LE mark", utf16WithMark(sample, true), TextEncoding::Utf16LeBom },
+        { "UTF-16 BE mark", utf16WithMark(sample, false), TextEncoding::Utf16BeBom },
         { "UTF-8 without mark", sample.toUtf8(), TextEncoding::AnsiUtf8 },
         { "Windows-1252 without mark", "caf\xE9 \x80\r\n\r\n\x81\x8D\x8F\x90\x9D\xA0x\xFF\r\n",
             TextEncoding::AnsiWindows1252 },
@@ -108,7 +98,7 @@ TEST(EditorFile, SaveReplacesTheFileOrFailsNamingIt)
     const QString path = dir.write("f.txt", "old\r\n");
     EXPECT_EQ(loadEditorFile(path).text, "old\n");
     EXPECT_EQ(saveEditorFile(path, u"new", TextEncoding::Utf16LeBom), TextEncoding::Utf16LeBom);
-    EXPECT_EQ(dir.read("f.txt"), utf16("new\r\n", true));
+    EXPECT_EQ(dir.read("f.txt"), utf16WithMark("new\r\n", true));
 
     const QString missingFolder = dir.path("gone/f.txt");
     try {

@@ -1,6 +1,7 @@
 #include "ScriptedPrompter.h"
 #include "support/QtPrinters.h"
 #include "support/TempDir.h"
+#include "support/TextBytes.h"
 #include "text/EditorFile.h"
 #include "ui/QsciInclude.h"
 #include "ui/formTextEditor.h"
@@ -60,17 +61,6 @@ protected:
         return s;
     }
 };
-
-QByteArray utf16(const QString& s, bool littleEndian)
-{
-    QByteArray out = littleEndian ? QByteArray("\xFF\xFE", 2) : QByteArray("\xFE\xFF", 2);
-    for (QChar c : s) {
-        const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
-        out.append(littleEndian ? lo : hi);
-        out.append(littleEndian ? hi : lo);
-    }
-    return out;
-}
 
 } // namespace
 
@@ -168,8 +158,8 @@ TEST_F(TextEditor, UneditedFilesSaveByteForByteThroughTheEditor)
     const QString text = QString::fromUtf8("caf\u00e9 \u20ac \U0001F600\r\n\r\nx||a(\\d+)||$1\r\n\r\n");
     const QByteArray cases[] = {
         "\xEF\xBB\xBF" + text.toUtf8(),
-        utf16(text, true),
-        utf16(text, false),
+        utf16WithMark(text, true),
+        utf16WithMark(text, false),
         text.toUtf8(),
         // Windows-1252, its five undefined bytes and the no-break space included.
         "caf\xE9 \x80\r\n\x81\x8D\x8F\x90\x9D\xA0x\xFF\r\n",
