@@ -141,6 +141,9 @@ NormalisedPage::NormalisedPage(Unchecked page)
     // Only bytes <= 32 are cut, which no multi-byte sequence holds: the rest is valid exactly when
     // the whole is.
     const std::string_view text = trimmedBytes(page.bytes);
+    // An empty page may have no bytes at all (a failed fetch): nothing to copy or check.
+    if (text.empty())
+        return;
     char* out = t_buffer.ensure(text.size(), 0);
     std::size_t written = 0;
 #ifdef GLIMMERPICK_SSSE3_UTF8
@@ -163,6 +166,8 @@ NormalisedPage::NormalisedPage(Unchecked page)
 NormalisedPage::NormalisedPage(std::string_view utf8)
 {
     const std::string_view text = trimmedBytes(utf8);
+    if (text.empty())
+        return;
     const void* firstLf = std::memchr(text.data(), '\n', text.size());
     if (!firstLf) {
         m_text = text;

@@ -351,9 +351,18 @@ TEST_F(CliReliabilityTest, InputThatNeverEndsIsRefusedNamingTheFile)
             QStringLiteral("Cannot read file \"%1\". Not enough memory for a file of this size")
                 .arg(dir.path("huge/referers.txt")) },
     };
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves its shadow memory up front, so the child cannot start under a limit:
+    // the read cap is checked without one, and the cases that need the limit are left out.
+    const bool limitsWork = false;
+#else
+    const bool limitsWork = true;
+#endif
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
-        const CliResult r = runCli(c.args, { false, c.addressSpace });
+        if (!limitsWork && c.addressSpace < 3 * GiB)
+            continue;
+        const CliResult r = runCli(c.args, { false, limitsWork ? c.addressSpace : 0 });
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
         EXPECT_EQ(r.err, "glimmerpick-cli: " + c.error.toUtf8() + "\n");
         EXPECT_TRUE(r.out.isEmpty());
